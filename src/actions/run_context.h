@@ -1,0 +1,70 @@
+// The run settings and the run-level lists. The run driver owns one RunContext for the
+// whole run; the option parser fills the settings, every per-file action reads them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/console.h"
+#include "util/string_list.h"
+
+namespace pixmeta {
+
+struct RunSettings {
+  uint8_t logLevel = 0;
+  bool quiet = false;
+  bool show = false;
+  bool json = false;
+  bool xmlBlock = true;
+  bool iptcList = false;
+  bool kml = false;
+  bool dateList = false;
+  bool gpsList = false;
+  bool orientationList = false;
+  bool converterList = false;
+  bool clearOrientation = false;
+  bool removeThumbnail = false;
+  bool setFileDate = false;
+  bool fileDateFromName = false;
+  bool fileTimeFromFile = false;
+  std::string fileDateDir;
+  std::string dateFormat = "yymmdd";
+  std::string commentText;
+  bool commentToExif = false;
+  std::string iptcCaption;
+  std::string iptcKeywords;
+  std::string iptcCategory;
+  std::string iptcCopyright;
+  std::string iptcObjectName;
+  std::string iptcKey;
+  std::string iptcValue;
+  int32_t adjustDays = 0;
+  int32_t adjustHours = 0;
+  int32_t adjustMinutes = 0;
+  int32_t adjustSeconds = 0;
+  std::string outFile;
+  std::string fileArgs;
+  int32_t sqlMode = 0;
+  bool navSqlUpdate = false;
+  std::string linePrefix;
+
+  // Run state used by the help texts.
+  bool bannerShown = false;
+  bool helpHint = true;
+
+  bool DebugMode() const { return logLevel > 8; }
+};
+
+struct RunContext {
+  explicit RunContext(platform::Console& out) : console(out) {}
+
+  platform::Console& console;
+  RunSettings settings;
+  StringList kmlHeader;
+  StringList outputList;
+  StringList kmlFooter;
+  StringList errorLog;
+  StringList infoLog;
+};
+
+}  // namespace pixmeta

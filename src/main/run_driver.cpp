@@ -1,0 +1,111 @@
+#include "main/run_driver.h"
+
+#include <optional>
+
+#include "actions/file_loop.h"
+#include "actions/run_context.h"
+#include "main/options.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+
+namespace pixmeta {
+namespace {
+
+constexpr int kExitNormal = 0;
+constexpr int kExitNoArguments = 1;
+constexpr int kExitOutputFailed = 2;
+
+void AddKmlFrame(RunContext& run) {
+  run.kmlHeader.Add(
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+      "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>");
+  run.kmlHeader.Add("<Style id=\"photoIcon\">");
+  run.kmlHeader.Add(
+      " <IconStyle><scale>0.8</scale><Icon><href>"
+      "https://maps.google.com/mapfiles/kml/pal4/icon38.png"
+      "</href></Icon></IconStyle>");
+  run.kmlHeader.Add(" <LabelStyle><scale>0.6</scale></LabelStyle>");
+  run.kmlHeader.Add("</Style>");
+  run.kmlFooter.Add("</Document></kml>");
+}
+
+// Saves a log beside the program, else in the user's state folder; a log that cannot be
+// saved anywhere is reported on the console.
+void SaveLog(const StringList& log, const std::string& suffix, const ProgramLocation& location,
+             platform::Console& console) {
+  const std::string fileName = location.programBaseName + suffix;
+  std::string firstError;
+  for (const std::optional<std::string>& folder :
+       {std::optional<std::string>(location.programDir), platform::UserStateFolder()}) {
+    if (!folder) continue;
+    const std::string path = *folder + fileName;
+    platform::DeleteFile(path);
+    std::string error;
+    if (log.SaveToFile(path, error)) return;
+    if (firstError.empty()) firstError = path + ": " + error;
+  }
+  console.WriteLine("#ERROR: " + firstError + " (log not written)");
+}
+
+}  // namespace
+
+bool WriteOutputList(RunContext& run) {
+  if (run.outputList.Empty()) return true;
+  const std::string& outFile = run.settings.outFile;
+  if (!outFile.empty()) {
+    platform::DeleteFile(outFile);
+    StringList file = run.kmlHeader;
+    file.Add(run.outputList.Text());
+    file.Add(run.kmlFooter.Text());
+    std::string error;
+    if (file.SaveToFile(outFile, error)) return true;
+    run.console.WriteLine("#ERROR: " + outFile + ": " + error);
+    return false;
+  }
+  for (const StringList* list : {&run.kmlHeader, &run.outputList, &run.kmlFooter}) {
+    run.console.WriteText(list->Text());
+    run.console.WriteLine("");
+  }
+  return true;
+}
+
+int RunProgram(std::span<const std::string> args, const ProgramLocation& location,
+               platform::Console& console) {
+  RunContext run(console);
+  std::string title(kProgramTitle);
+  title += " v";
+  title += kProgramVersion;
+  title += ' ';
+  run.infoLog.Add(title + platform::DateTimeText(platform::LocalNow()));
+
+  switch (ParseCommandLine(args, run)) {
+    case ParseOutcome::NoArguments:
+      return kExitNoArguments;
+    case ParseOutcome::ShellEntryDone:
+      return kExitNormal;
+    case ParseOutcome::Continue:
+      break;
+  }
+  const RunSettings& s = run.settings;
+  if (s.DebugMode()) console.WriteLine("#DEBUG-MODE");
+  if (!s.quiet) PrintBanner(run);
+  if (s.kml) AddKmlFrame(run);
+
+  if (RunFileLoop(run) == LoopOutcome::NoFileFound) {
+    PrintSyntax(run);
+    console.WriteLine("#ERROR: file(s) not found: ");
+  }
+
+  const bool outputWritten = WriteOutputList(run);
+  if (!run.errorLog.Empty()) {
+    SaveLog(run.errorLog, "-error.txt", location, console);
+    console.WriteLine("");
+    console.WriteLine("#ERROR: (This tool can not create EXIF segment)");
+    console.WriteText(run.errorLog.Text());
+    console.WriteLine("");
+  }
+  SaveLog(run.infoLog, "-info.txt", location, console);
+  return outputWritten ? kExitNormal : kExitOutputFailed;
+}
+
+}  // namespace pixmeta

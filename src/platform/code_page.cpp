@@ -1,0 +1,140 @@
+#include "platform/code_page.h"
+
+#include <array>
+#include <cstdint>
+
+namespace pixmeta::platform {
+namespace {
+
+// Unicode code points of the Windows-1252 bytes 0x80..0x9F. The five unassigned bytes map to
+// the C1 control of the same number, as the Windows conversion does.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t CodePointOf(unsigned char b) {
+  if (b >= 0x80 && b <= 0x9F) return kHighControls[b - 0x80];
+  return b;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Length of the valid multi-byte UTF-8 sequence starting at text[i] (2 to 4), or 0.
+// Overlong forms, surrogates and code points above U+10FFFF are not valid.
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t len = 0;
+  char32_t value = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    len = 2;
+    value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    len = 3;
+    value = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    len = 4;
+    value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (text.size() - i < len) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const unsigned char c = byte(i + k);
+    if ((c & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (c & 0x3F);
+  }
+  if ((len == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
+      (len == 4 && (value < 0x10000 || value > 0x10FFFF))) {
+    return 0;
+  }
+  return len;
+}
+
+struct CaseTables {
+  std::array<char, 256> upper{};
+  std::array<char, 256> lower{};
+  CaseTables() {
+    for (int i = 0; i < 256; ++i) {
+      upper[i] = static_cast<char>(i);
+      lower[i] = static_cast<char>(i);
+    }
+    const auto pair = [this](int up, int low) {
+      upper[low] = static_cast<char>(up);
+      lower[up] = static_cast<char>(low);
+    };
+    for (int c = 'a'; c <= 'z'; ++c) pair(c - 32, c);
+    for (int c = 0xE0; c <= 0xFE; ++c) {
+      if (c != 0xF7) pair(c - 32, c);  // 0xF7 is the division sign
+    }
+    pair(0x8A, 0x9A);  // S caron
+    pair(0x8C, 0x9C);  // OE ligature
+    pair(0x8E, 0x9E);  // Z caron
+    pair(0x9F, 0xFF);  // Y diaeresis
+  }
+};
+
+const CaseTables& Tables() {
+  static const CaseTables tables;
+  return tables;
+}
+
+}  // namespace
+
+std::string ToOutputUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    if (const size_t len = Utf8SequenceLength(text, i); len > 0) {
+      out.append(text.substr(i, len));
+      i += len;
+      continue;
+    }
+    AppendUtf8(out, CodePointOf(b));
+    ++i;
+  }
+  return out;
+}
+
+char UpperByte(char c) { return Tables().upper[static_cast<unsigned char>(c)]; }
+char LowerByte(char c) { return Tables().lower[static_cast<unsigned char>(c)]; }
+
+std::string UpperCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = UpperByte(c);
+  return out;
+}
+
+std::string LowerCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = LowerByte(c);
+  return out;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (UpperByte(a[i]) != UpperByte(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace pixmeta::platform

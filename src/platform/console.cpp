@@ -1,0 +1,47 @@
+#include "platform/console.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/code_page.h"
+
+namespace pixmeta::platform {
+namespace {
+
+constexpr size_t kFlushThreshold = 1 << 16;
+
+}  // namespace
+
+Console::Console(Target target) : target_(target) {}
+
+Console::~Console() { Flush(); }
+
+void Console::WriteLine(std::string_view line) {
+  WriteText(line);
+  pending_ += '\n';
+}
+
+void Console::WriteText(std::string_view text) {
+  const std::string utf8 = ToOutputUtf8(text);
+  pending_.reserve(pending_.size() + utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+    pending_ += utf8[i];
+  }
+  if (target_ == Target::StandardOutput && pending_.size() >= kFlushThreshold) Flush();
+}
+
+void Console::Flush() {
+  if (target_ != Target::StandardOutput) return;
+  size_t done = 0;
+  while (done < pending_.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, pending_.data() + done, pending_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // a closed or broken standard output loses the rest
+    done += static_cast<size_t>(n);
+  }
+  pending_.clear();
+}
+
+}  // namespace pixmeta::platform

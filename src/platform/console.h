@@ -1,0 +1,33 @@
+// Console output. Text is kept in one buffer and written in large blocks; every write goes
+// through the same buffer, so lines keep their order. Output is UTF-8 with LF line ends.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pixmeta::platform {
+
+class Console {
+ public:
+  enum class Target { StandardOutput, Memory };
+
+  explicit Console(Target target = Target::StandardOutput);
+  ~Console();
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  // One line: the text followed by a line end.
+  void WriteLine(std::string_view line);
+  // Text as it is; its CR LF pairs become LF.
+  void WriteText(std::string_view text);
+  void Flush();
+
+  // Everything written so far, for a Memory console.
+  const std::string& Captured() const { return pending_; }
+
+ private:
+  Target target_;
+  std::string pending_;
+};
+
+}  // namespace pixmeta::platform

@@ -1,0 +1,157 @@
+// End-to-end tests of a whole run: texts, exit codes, logs and file selection.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "fixtures/cli_runner.h"
+#include "fixtures/jpeg_builder.h"
+
+namespace pixmeta::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+const char* const kBanner1 = "Pixmeta Photo Tool v0.31, pixmeta";
+const char* const kBanner2 = "by Pixmeta Team, https://pixmeta.example.org";
+const char* const kSyntax = "Syntax: pixmeta [options] filename";
+const char* const kHint = "        pixmeta -? for more help (--help)";
+const char* const kNotFound = "#ERROR: file(s) not found: ";
+
+// The "#file:" debug lines of a run, in order.
+std::vector<std::string> FileLines(const CliResult& r) {
+  std::vector<std::string> files;
+  for (const std::string& line : SplitLines(r.out)) {
+    if (line.starts_with("#file:")) files.push_back(line.substr(6));
+  }
+  return files;
+}
+
+TEST(Run, WithoutArgumentsPrintsTheSyntaxAndExitsWithOne) {
+  CliSandbox box;
+  const CliResult r = box.Run({});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(SplitLines(r.out), ElementsAre(kBanner1, kBanner2, kSyntax, kHint));
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(std::filesystem::exists(box.binDir() + "pixmeta-info.txt"));
+}
+
+TEST(Run, ShortHelpGoesOnInDebugModeAndLogsItsFlag) {
+  CliSandbox box;
+  const CliResult r = box.Run({"-?"});
+  EXPECT_EQ(r.exitCode, 0);
+  const auto lines = SplitLines(r.out);
+  ASSERT_EQ(lines.size(), 25u + 3u);
+  EXPECT_THAT(std::vector<std::string>(lines.begin() + 25, lines.end()),
+              ElementsAre("#DEBUG-MODE", kSyntax, kNotFound));
+  const auto log = box.InfoLog();
+  EXPECT_TRUE(std::regex_match(log, std::regex("Pixmeta Photo Tool v0\\.31 "
+                                               "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n"
+                                               "flag:-\\?\r\n")))
+      << log;
+  EXPECT_FALSE(std::filesystem::exists(box.binDir() + "pixmeta-error.txt"));
+}
+
+TEST(Run, LongHelpAndDebugLines) {
+  CliSandbox box;
+  const auto help = SplitLines(box.Run({"--help"}).out);
+  ASSERT_EQ(help.size(), 45u + 3u);
+  EXPECT_EQ(help[45], "#DEBUG-MODE");
+  const auto debug = SplitLines(box.Run({"--debug", "none.jpg"}).out);
+  EXPECT_THAT(debug, ElementsAre("#DEBUG-MODE", kBanner1, kBanner2, kSyntax, kHint, kNotFound));
+}
+
+TEST(Run, TheNotFoundLineIsPrintedAlsoWhenQuiet) {
+  CliSandbox box;
+  const CliResult r = box.Run({"-q", "nothing*.jpg", "-o=out.txt"});
+  EXPECT_EQ(r.out, std::string(kNotFound) + "\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(box.InfoLog().substr(box.InfoLog().find("\r\n") + 2),
+            "flag:-q\r\nflag:nothing*.jpg\r\nparam:-o=out.txt\r\n");
+  EXPECT_FALSE(std::filesystem::exists(box.work() + "out.txt"));
+}
+
+TEST(Run, ShellEntryOptionsEndTheRunWithoutLogs) {
+  CliSandbox box;
+  const CliResult r = box.Run({"-install-kml"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "The folder context-menu entry is not available yet.\n");
+  EXPECT_FALSE(std::filesystem::exists(box.binDir() + "pixmeta-info.txt"));
+}
+
+class FileSelection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string jpeg = JpegBuilder().Build();
+    for (const char* name : {"b.jpg", "A.JPG", ".hidden.jpg", "note.txt", "sub/c.jpg",
+                             "sub/inner/d.jpg", ".git/e.jpg", "zoo/f.jpg"}) {
+      box_.dir().Write(std::string("work/") + name, jpeg);
+    }
+  }
+  CliSandbox box_;
+};
+
+TEST_F(FileSelection, BarePatternsSearchOnlyTheCurrentFolder) {
+  const CliResult r = box_.Run({"-l=9", "*.jpg"});
+  EXPECT_THAT(FileLines(r), ElementsAre("A.JPG", "b.jpg"));
+  const std::string log = box_.InfoLog();
+  EXPECT_THAT(log, HasSubstr("param:-l=9\r\nflag:*.jpg\r\nfile:A.JPG\r\nfile:b.jpg\r\n"));
+}
+
+TEST_F(FileSelection, PatternsWithAFolderDescendDepthFirst) {
+  EXPECT_THAT(FileLines(box_.Run({"-l=9", "./*.jpg"})),
+              ElementsAre("./A.JPG", "./b.jpg", "./sub/c.jpg", "./sub/inner/d.jpg", "./zoo/f.jpg"));
+  const std::string abs = box_.work() + "sub/*.JPG";
+  EXPECT_THAT(FileLines(box_.Run({"-l=9", abs})),
+              ElementsAre(box_.work() + "sub/c.jpg", box_.work() + "sub/inner/d.jpg"));
+}
+
+TEST_F(FileSelection, CommasSplitPatternsAndABlankPieceEndsTheList) {
+  EXPECT_THAT(FileLines(box_.Run({"-l=9", "b.jpg,A.JPG", "b.jpg"})),
+              ElementsAre("b.jpg", "A.JPG", "b.jpg"));
+  EXPECT_THAT(FileLines(box_.Run({"-l=9", "b.jpg", " ", "A.JPG"})), ElementsAre("b.jpg"));
+  // Exact names are exact: "a.jpg" is not "A.JPG".
+  const CliResult r = box_.Run({"-l=9", "a.jpg"});
+  EXPECT_THAT(FileLines(r), IsEmpty());
+  EXPECT_THAT(r.out, HasSubstr(kNotFound));
+}
+
+TEST_F(FileSelection, AtMostOneHundredPatternsAreSearched) {
+  std::vector<std::string> args = {"-l=9"};
+  for (int i = 0; i < 100; ++i) args.push_back("missing.jpg");
+  args.push_back("b.jpg");
+  const CliResult r = box_.Run(args);
+  EXPECT_THAT(FileLines(r), IsEmpty());
+  EXPECT_THAT(r.out, HasSubstr(kNotFound));
+  args.erase(args.begin() + 1);
+  EXPECT_THAT(FileLines(box_.Run(args)), ElementsAre("b.jpg"));
+}
+
+TEST(Logs, FallBackToTheStateFolderWhenTheProgramFolderCannotTakeThem) {
+  CliSandbox box;
+  std::filesystem::create_directories(box.binDir() + "pixmeta-info.txt");
+  const CliResult r = box.Run({"-q", "x.jpg"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, std::string(kNotFound) + "\n");
+  const std::string log = ReadBytes(box.stateDir() + "pixmeta/pixmeta-info.txt");
+  EXPECT_THAT(log, StartsWith("Pixmeta Photo Tool v0.31 "));
+  EXPECT_THAT(log, HasSubstr("flag:x.jpg\r\n"));
+}
+
+TEST(Logs, ALogThatCannotBeWrittenAnywhereIsReportedOnce) {
+  CliSandbox box;
+  std::filesystem::create_directories(box.binDir() + "pixmeta-info.txt");
+  box.dir().Write("state", "a file where the state folder would be");
+  const CliResult r = box.Run({"-q", "x.jpg"});
+  EXPECT_EQ(r.exitCode, 0);
+  const auto lines = SplitLines(r.out);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "#ERROR: " + box.binDir() + "pixmeta-info.txt: Is a directory (log not written)");
+}
+
+}  // namespace
+}  // namespace pixmeta::test

@@ -1,0 +1,57 @@
+#include "platform/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace pixmeta::platform {
+namespace {
+
+TEST(Clock, DayCountsCountFrom1899_12_30) {
+  EXPECT_EQ(EncodeDayCount({1899, 12, 30}).value(), 0.0);
+  EXPECT_EQ(EncodeDayCount({1970, 1, 1}).value(), 25569.0);
+  EXPECT_DOUBLE_EQ(EncodeDayCount({2010, 6, 5, 12, 0, 0}).value(), 40334.5);
+  EXPECT_EQ(DateTimeText(40334.5), "2010-06-05 12:00:00");
+  EXPECT_EQ(DateText(40334.75), "2010-06-05");
+  EXPECT_EQ(TimeText(40334.75), "18:00:00");
+}
+
+TEST(Clock, ImpossibleDatesAreRefused) {
+  EXPECT_FALSE(EncodeDayCount({2010, 2, 29}));
+  EXPECT_TRUE(EncodeDayCount({2012, 2, 29}));
+  EXPECT_FALSE(EncodeDayCount({1900, 2, 29}));
+  EXPECT_FALSE(EncodeDayCount({2010, 13, 1}));
+  EXPECT_FALSE(EncodeDayCount({2010, 1, 1, 24, 0, 0}));
+  EXPECT_FALSE(EncodeDayCount({0, 1, 1}));
+  EXPECT_FALSE(DecodeDayCount(1e300));
+  EXPECT_FALSE(DecodeDayCount(-1e300));
+  EXPECT_EQ(DateTimeText(1e300), "");
+}
+
+TEST(Clock, DecodeRoundsToTheMillisecondAndCarriesIntoTheNextDay) {
+  const auto t = DecodeDayCount(40334.0 + 86399.9996 / 86400.0);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->day, 6);
+  EXPECT_EQ(t->hour, 0);
+  EXPECT_EQ(t->second, 0);
+  for (double d : {-600000.0, 0.25, 2958465.5}) {
+    const auto c = DecodeDayCount(d);
+    ASSERT_TRUE(c) << d;
+    EXPECT_DOUBLE_EQ(EncodeDayCount(*c).value_or(-1), d);
+  }
+}
+
+TEST(Clock, LocalConversionsRoundTrip) {
+  setenv("TZ", "Europe/Stockholm", 1);
+  tzset();
+  // 2010-06-05 12:00 UTC is 14:00 summer time in Stockholm.
+  const double unix = (40334.5 - 25569.0) * 86400.0;
+  EXPECT_EQ(DateTimeText(UnixToLocalDays(unix)), "2010-06-05 14:00:00");
+  EXPECT_DOUBLE_EQ(LocalDaysToUnix(UnixToLocalDays(unix)).value(), unix);
+  EXPECT_EQ(DateTimeText(UnixToUtcDays(unix)), "2010-06-05 12:00:00");
+  unsetenv("TZ");
+  tzset();
+}
+
+}  // namespace
+}  // namespace pixmeta::platform
