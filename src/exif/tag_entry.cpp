@@ -1,0 +1,28 @@
+#include "exif/tag_entry.h"
+
+namespace pixmeta {
+
+int32_t ElementSize(int32_t dataType) {
+  switch (dataType) {
+    case kTypeByte:
+    case kTypeAscii:
+    case kTypeSByte:
+    case kTypeUndefined:
+      return 1;
+    case kTypeShort:
+    case kTypeSShort:
+      return 2;
+    case kTypeLong:
+    case kTypeSLong:
+    case kTypeFloat:
+      return 4;
+    case kTypeRational:
+    case kTypeSRational:
+    case kTypeDouble:
+      return 8;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace pixmeta

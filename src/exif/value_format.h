@@ -1,0 +1,53 @@
+// Display texts and numbers of raw TIFF values, the decoders named by the tag dictionary,
+// and EXIF date-times.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "exif/tag_entry.h"
+
+namespace pixmeta {
+
+// Between the elements of a multi-valued entry.
+inline constexpr std::string_view kListSeparator = ", ";
+
+// Display text of a numeric value: the elements (at most 128) joined by the list
+// separator, coded values decoded, then the print format applied.
+std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_view codes,
+                          std::string_view printFormat, bool bigEndian);
+
+// The number a raw value stands for; 0 for texts and for types without a number.
+double NumericValue(std::string_view raw, int32_t dataType, bool bigEndian);
+
+// Trimmed, at most 64 characters, control characters dropped, surrounding quotes removed.
+std::string CleanText(std::string_view text);
+
+// "n/d" or "w n/d" as a number; 0 for anything else.
+double ParseRationalText(std::string_view text);
+
+// Rounds to the nearest whole number, halves to the even neighbour; clamped to 32 bits.
+int32_t RoundHalfEven(double value);
+
+// "%W.Pf" of a number: at least W characters, P decimals, '.' as decimal separator.
+std::string FormatFixed(double value, int width, int decimals);
+
+// Decoders of the tag dictionary.
+std::string DecodeComponents(std::string_view valueText, DecodeContext& context);
+std::string DecodeShutterSpeed(std::string_view valueText, DecodeContext& context);
+std::string DecodeFlash(std::string_view valueText, DecodeContext& context);
+std::string DecodeUserComment(std::string_view valueText, DecodeContext& context);
+std::string DecodeXpText(std::string_view valueText, DecodeContext& context);
+std::string DecodeGpsCoordinate(std::string_view valueText, DecodeContext& context);
+std::string DecodeGpsTime(std::string_view valueText, DecodeContext& context);
+
+// How GPS coordinates are shown: 0 decimal degrees "59.329167" (the program's setting),
+// 1 "59.3292 Decimal Degrees", 2 degrees and decimal minutes, 3 degrees, minutes, seconds.
+void SetGpsCoordinateStyle(int style);
+int GpsCoordinateStyle();
+
+// "yyyy:mm:dd hh:nn:ss" as a day count; 0 when the text is not a valid date-time.
+double ParseExifDate(std::string_view text);
+
+}  // namespace pixmeta
