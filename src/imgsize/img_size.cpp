@@ -134,8 +134,10 @@ void ProbeBmp(InputFile& file, int32_t& width, int32_t& height) {
 struct Probe {
   std::string_view extensions;
   void (*run)(InputFile&, int32_t&, int32_t&);
-  bool raisesWhenUnreadable;
+  bool raisesWhenUnreadable;  // the GIF probe ends quietly on any input error
 };
+
+// The lists do not overlap, so at most one probe runs for a name.
 
 constexpr std::array kProbes = {
     Probe{";.jpg;.jpeg;.jpe;.jif;.jfif;.jfi;", ProbeJpeg, true},
