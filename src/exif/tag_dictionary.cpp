@@ -11,7 +11,7 @@ namespace pixmeta {
 namespace {
 
 // One row as written in the constant tables; empty fields are left out.
-struct RowSpec {
+struct ConstRow {
   uint16_t tag;
   std::string_view name;
   std::string_view desc = {};
@@ -23,7 +23,7 @@ struct RowSpec {
 // IFD0, the Exif and Interoperability directories and sub-IFDs, in ascending tag order; the
 // last row ("Unknown") answers every tag that is not listed. Names are lookup keys and keep
 // their historical spellings.
-constexpr RowSpec kMainRows[] = {
+constexpr ConstRow kMainRows[] = {
     {0x0001, "InteroperabilityIndex"},
     {0x0002, "InteroperabilityVersion"},
     {0x000B, "ACDComment"},
@@ -285,7 +285,7 @@ constexpr RowSpec kMainRows[] = {
     {0x0000, "Unknown"},
 };
 
-constexpr RowSpec kGpsRows[] = {
+constexpr ConstRow kGpsRows[] = {
     {0x0000, "GPSVersionID"},
     {0x0001, "GPSLatitudeRef"},
     {0x0002, "GPSLatitude", "", "", "", DecodeGpsCoordinate},
@@ -319,17 +319,17 @@ constexpr RowSpec kGpsRows[] = {
     {0x001E, "GPSDifferential"},
 };
 
-std::vector<TTagEntry> BuildTable(std::span<const RowSpec> specs) {
+std::vector<TTagEntry> BuildTable(std::span<const ConstRow> rowDefs) {
   std::vector<TTagEntry> rows;
-  rows.reserve(specs.size());
-  for (const RowSpec& spec : specs) {
+  rows.reserve(rowDefs.size());
+  for (const ConstRow& def : rowDefs) {
     TTagEntry& row = rows.emplace_back();
-    row.tag = spec.tag;
-    row.name = spec.name;
-    row.desc = spec.desc.empty() ? SplitName(spec.name) : std::string(spec.desc);
-    row.codes = spec.codes;
-    row.printFormat = spec.printFormat;
-    row.decoder = spec.decoder;
+    row.tag = def.tag;
+    row.name = def.name;
+    row.desc = def.desc.empty() ? SplitName(def.name) : std::string(def.desc);
+    row.codes = def.codes;
+    row.printFormat = def.printFormat;
+    row.decoder = def.decoder;
   }
   return rows;
 }
