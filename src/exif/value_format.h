@@ -18,7 +18,9 @@ inline constexpr std::string_view kListSeparator = ", ";
 std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_view codes,
                           std::string_view printFormat, bool bigEndian);
 
-// The number a raw value stands for; 0 for texts and for types without a number.
+// The number a raw value stands for; 0 for texts and for types without a number. Integers
+// and rationals read as signed 32-bit; FLOAT and DOUBLE give their IEEE value, 0 when that
+// is not finite.
 double NumericValue(std::string_view raw, int32_t dataType, bool bigEndian);
 
 // Trimmed, at most 64 characters, control characters dropped, surrounding quotes removed.
@@ -27,11 +29,16 @@ std::string CleanText(std::string_view text);
 // "n/d" or "w n/d" as a number; 0 for anything else.
 double ParseRationalText(std::string_view text);
 
-// Rounds to the nearest whole number, halves to the even neighbour; clamped to 32 bits.
+// Rounds to the nearest whole number, halves to the even neighbour; clamped to 32 bits,
+// NaN gives 0.
 int32_t RoundHalfEven(double value);
 
 // "%W.Pf" of a number: at least W characters, P decimals, '.' as decimal separator.
 std::string FormatFixed(double value, int width, int decimals);
+
+// A printf-like print format of the tag tables: "%s" takes text, "%W.Pf" (left-aligned with
+// "%-W.Pf") takes number, "%%" is a percent sign, everything else is copied as it stands.
+std::string ApplyPrintFormat(std::string_view format, std::string_view text, double number);
 
 // Decoders of the tag dictionary.
 std::string DecodeComponents(std::string_view valueText, DecodeContext& context);

@@ -1,0 +1,378 @@
+#include "exif/value_format.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+#include "exif/byte_reader.h"
+#include "exif/tag_dictionary.h"
+#include "platform/clock.h"
+#include "util/text_utils.h"
+
+namespace pixmeta {
+namespace {
+
+constexpr size_t kMaxElements = 128;
+constexpr size_t kMaxCleanText = 64;
+constexpr std::string_view kFloatText = "-9999.99";
+// Bounds for widths and decimals in formats: the table formats use far less, and the fixed
+// buffer below holds any double with this many decimals.
+constexpr int kMaxWidth = 64;
+constexpr int kMaxDecimals = 60;
+
+std::atomic<int> gpsCoordinateStyle{0};
+
+// The text before the next list separator; rest moves past it.
+std::string_view NextItem(std::string_view& rest) {
+  const size_t separator = rest.find(kListSeparator);
+  const std::string_view item = rest.substr(0, separator);
+  rest = separator == std::string_view::npos ? std::string_view{}
+                                             : rest.substr(separator + kListSeparator.size());
+  return item;
+}
+
+template <typename Int>
+void AppendInt(std::string& out, Int value) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+void AppendPadded(std::string& out, std::string_view text, int width, bool leftAlign) {
+  const size_t pad = width > 0 && static_cast<size_t>(width) > text.size()
+                         ? static_cast<size_t>(width) - text.size()
+                         : 0;
+  if (!leftAlign) out.append(pad, ' ');
+  out += text;
+  if (leftAlign) out.append(pad, ' ');
+}
+
+int32_t SignedInt(std::string_view bytes, bool bigEndian) {
+  return static_cast<int32_t>(BytesToInt(bytes, bigEndian));
+}
+
+double IeeeValue(std::string_view raw, int32_t dataType, bool bigEndian) {
+  double value = 0;
+  if (dataType == kTypeFloat && raw.size() >= 4) {
+    value = std::bit_cast<float>(BytesToInt(raw.substr(0, 4), bigEndian));
+  } else if (dataType == kTypeDouble && raw.size() >= 8) {
+    const uint64_t first = BytesToInt(raw.substr(0, 4), bigEndian);
+    const uint64_t second = BytesToInt(raw.substr(4, 4), bigEndian);
+    value = std::bit_cast<double>(bigEndian ? first << 32 | second : second << 32 | first);
+  }
+  return std::isfinite(value) ? value : 0;
+}
+
+// Digits of a fixed-width date field.
+bool ParseDigits(std::string_view text, int& value) {
+  value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_view codes,
+                          std::string_view printFormat, bool bigEndian) {
+  const auto size = static_cast<size_t>(ElementSize(dataType));
+  if (size == 0) return "0";
+  const size_t count = std::min(raw.size() / size, kMaxElements);
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    if (!text.empty()) text += kListSeparator;
+    const std::string_view element = raw.substr(i * size, size);
+    switch (dataType) {
+      case kTypeByte:
+      case kTypeShort:
+      case kTypeLong:
+      case kTypeSByte:
+      case kTypeSShort:
+      case kTypeSLong: {
+        // Signed types show their unsigned reading, as the tag list always did.
+        char digits[16];
+        const auto result =
+            std::to_chars(digits, digits + sizeof digits, BytesToInt(element, bigEndian));
+        const std::string_view number(digits, static_cast<size_t>(result.ptr - digits));
+        if (codes.empty()) {
+          text += number;
+        } else {
+          text += DecodeCode(codes, number);
+        }
+        break;
+      }
+      case kTypeRational:
+      case kTypeSRational:
+        AppendInt(text, SignedInt(element.substr(0, 4), bigEndian));
+        text += '/';
+        AppendInt(text, SignedInt(element.substr(4), bigEndian));
+        // The key is the whole text so far, so only a single rational can match a code.
+        if (!codes.empty()) text += DecodeCode(codes, text);
+        break;
+      case kTypeFloat:
+      case kTypeDouble:
+        text += kFloatText;
+        break;
+      default:
+        text += '?';
+        break;
+    }
+  }
+  if (printFormat.empty()) return text;
+  if (printFormat.find("%s") != std::string_view::npos) {
+    return ApplyPrintFormat(printFormat, text, 0);
+  }
+  return ApplyPrintFormat(printFormat, {}, NumericValue(raw, dataType, bigEndian));
+}
+
+double NumericValue(std::string_view raw, int32_t dataType, bool bigEndian) {
+  switch (dataType) {
+    case kTypeByte:
+    case kTypeShort:
+    case kTypeLong:
+    case kTypeSByte:
+    case kTypeSShort:
+    case kTypeSLong:
+      return SignedInt(raw, bigEndian);
+    case kTypeRational:
+    case kTypeSRational: {
+      const int32_t n = SignedInt(ClampedBytes(raw, 1, 4), bigEndian);
+      const int32_t d = SignedInt(ClampedBytes(raw, 5, 4), bigEndian);
+      return d == 0 ? 0.0 : static_cast<double>(n) / d;
+    }
+    case kTypeFloat:
+    case kTypeDouble:
+      return IeeeValue(raw, dataType, bigEndian);
+    default:
+      return 0;
+  }
+}
+
+std::string CleanText(std::string_view text) {
+  const std::string_view trimmed = Trim(text);
+  std::string out;
+  for (const char c : trimmed.substr(0, kMaxCleanText)) {
+    if (static_cast<unsigned char>(c) >= 32) out += c;
+  }
+  // Quotes come from the UNDEFINED value text; the test looks at the input, so a quoted value
+  // cut at 64 characters keeps its opening quote.
+  if (out.size() > 1 && trimmed.front() == '"' && trimmed[out.size() - 1] == '"') {
+    out = out.substr(1, out.size() - 2);
+  }
+  return out;
+}
+
+double ParseRationalText(std::string_view text) {
+  std::string_view rest = Trim(text);
+  int32_t whole = 0;
+  if (const size_t blank = rest.find(' '); blank != std::string_view::npos) {
+    if (!ParseInt32(rest.substr(0, blank), whole)) return 0;
+    rest = Trim(rest.substr(blank + 1));
+  }
+  const size_t slash = rest.find('/');
+  if (slash == std::string_view::npos) return 0;
+  int32_t n = 0;
+  int32_t d = 0;
+  if (!ParseInt32(rest.substr(0, slash), n) || !ParseInt32(rest.substr(slash + 1), d) || d == 0) {
+    return 0;
+  }
+  return (static_cast<double>(whole) * d + n) / d;
+}
+
+int32_t RoundHalfEven(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (value <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  double whole = std::floor(value);
+  const double fraction = value - whole;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) whole += 1;
+  return static_cast<int32_t>(whole);
+}
+
+std::string FormatFixed(double value, int width, int decimals) {
+  // 309 integer digits of the largest double, sign, point and the decimals.
+  char buffer[320 + kMaxDecimals];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                    std::clamp(decimals, 0, kMaxDecimals));
+  const std::string_view digits(
+      buffer, result.ec == std::errc() ? static_cast<size_t>(result.ptr - buffer) : 0);
+  std::string out;
+  AppendPadded(out, digits, std::min(width, kMaxWidth), false);
+  return out;
+}
+
+std::string ApplyPrintFormat(std::string_view format, std::string_view text, double number) {
+  std::string out;
+  size_t i = 0;
+  while (i < format.size()) {
+    const size_t percent = format.find('%', i);
+    out += format.substr(i, percent - i);
+    if (percent == std::string_view::npos) break;
+    size_t j = percent + 1;
+    if (j < format.size() && format[j] == '%') {
+      out += '%';
+      i = j + 1;
+      continue;
+    }
+    const bool leftAlign = j < format.size() && format[j] == '-';
+    if (leftAlign) ++j;
+    auto readNumber = [&format, &j] {
+      int value = 0;
+      while (j < format.size() && format[j] >= '0' && format[j] <= '9') {
+        value = std::min(value * 10 + (format[j] - '0'), kMaxWidth);
+        ++j;
+      }
+      return value;
+    };
+    const int width = readNumber();
+    int decimals = -1;
+    if (j < format.size() && format[j] == '.') {
+      ++j;
+      decimals = readNumber();
+    }
+    const char conversion = j < format.size() ? format[j] : '\0';
+    if (conversion == 's') {
+      AppendPadded(out, decimals < 0 ? text : text.substr(0, static_cast<size_t>(decimals)), width,
+                   leftAlign);
+    } else if (conversion == 'f') {
+      AppendPadded(out, FormatFixed(number, 0, decimals < 0 ? 6 : decimals), width, leftAlign);
+    } else {
+      // Not a conversion this applier knows: keep the text as written.
+      out += format.substr(percent, j - percent);
+      i = j;
+      continue;
+    }
+    i = j + 1;
+  }
+  return out;
+}
+
+std::string DecodeComponents(std::string_view valueText, DecodeContext&) {
+  static constexpr std::string_view kComponents[] = {"", "Y", "Cb", "Cr", "R", "G", "B"};
+  std::string out;
+  // The four value bytes follow the opening quote of the value text.
+  for (const char c : ClampedBytes(valueText, 2, 4)) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code < std::size(kComponents)) out += kComponents[code];
+  }
+  return out;
+}
+
+std::string DecodeShutterSpeed(std::string_view valueText, DecodeContext&) {
+  // The value is an APEX time value: the exposure lasts 2^-x seconds.
+  const double seconds = std::exp2(-ParseRationalText(valueText));
+  std::string out = FormatFixed(seconds, 4, 4);
+  out += " sec";
+  if (seconds <= 0.5) {
+    out += " (1/";
+    AppendInt(out, RoundHalfEven(seconds > 0 ? 1 / seconds : HUGE_VAL));
+    out += ')';
+  }
+  return out;
+}
+
+std::string DecodeFlash(std::string_view valueText, DecodeContext&) {
+  // Flash holds one number; of several elements the first counts. A text that does not start
+  // with a whole number cannot be decoded and is shown as the cleaned text.
+  std::string_view rest = valueText;
+  int32_t value = 0;
+  if (!ParseInt32(Trim(NextItem(rest)), value)) return CleanText(valueText);
+  const auto bits = static_cast<uint32_t>(value);
+  std::string out = bits & 1 ? "On" : "Off";
+  switch (bits & 6) {
+    case 2: out += ", UNKNOWN"; break;
+    case 4: out += ", no strobe return"; break;
+    case 6: out += ", strobe return"; break;
+    default: break;
+  }
+  switch (bits & 24) {
+    case 8: out += ", forced"; break;
+    case 16: out += ", surpressed"; break;
+    case 24: out += ", auto mode"; break;
+    default: break;
+  }
+  if (bits & 32) out += ", no flash function";
+  if (bits & 64) out += ", red-eye reduction";
+  return out;
+}
+
+std::string DecodeUserComment(std::string_view valueText, DecodeContext&) {
+  // The first eight bytes name the character code.
+  return std::string(valueText.size() > 8 ? valueText.substr(8) : std::string_view{});
+}
+
+std::string DecodeXpText(std::string_view valueText, DecodeContext&) {
+  // The bytes are UTF-16LE: the low bytes of the characters stand at the odd positions, and
+  // the last item (the terminator's high byte) is left out.
+  const size_t lastSeparator = valueText.rfind(kListSeparator);
+  if (lastSeparator == std::string_view::npos) return {};
+  std::string_view rest = valueText.substr(0, lastSeparator);
+  std::string out;
+  for (bool lowByte = true; !rest.empty(); lowByte = !lowByte) {
+    const std::string_view item = NextItem(rest);
+    int32_t code = 0;
+    if (lowByte && ParseInt32(item, code) && (code & 0xFF) != 0) {
+      out += static_cast<char>(code & 0xFF);
+    }
+  }
+  return out;
+}
+
+std::string DecodeGpsCoordinate(std::string_view valueText, DecodeContext&) {
+  std::string_view rest = valueText;
+  const double degrees = ParseRationalText(NextItem(rest));
+  double minutes = ParseRationalText(NextItem(rest));
+  double seconds = ParseRationalText(NextItem(rest));
+  if (seconds == 0) {
+    // Minutes with a fraction and no seconds.
+    seconds = (minutes - std::trunc(minutes)) * 60;
+    minutes = std::trunc(minutes);
+  }
+  switch (GpsCoordinateStyle()) {
+    case 1:
+      return FormatFixed(degrees + (minutes + seconds / 60) / 60, 1, 4) + " Decimal Degrees";
+    case 2:
+      return FormatFixed(degrees, 0, 0) + " Degrees " + FormatFixed(minutes + seconds / 60, 1, 2) +
+             " Minutes";
+    case 3:
+      return FormatFixed(degrees, 0, 0) + " Degrees " + FormatFixed(minutes, 0, 0) + " Minutes " +
+             FormatFixed(seconds, 0, 0) + " Seconds";
+    default:
+      return FormatFixed(degrees + (minutes + seconds / 60) / 60, 1, 6);
+  }
+}
+
+std::string DecodeGpsTime(std::string_view valueText, DecodeContext&) {
+  std::string_view rest = valueText;
+  std::string out = FormatFixed(ParseRationalText(NextItem(rest)), 0, 0);
+  out += ':';
+  out += FormatFixed(ParseRationalText(NextItem(rest)), 0, 0);
+  out += ':';
+  out += FormatFixed(ParseRationalText(NextItem(rest)), 0, 0);
+  return out;
+}
+
+void SetGpsCoordinateStyle(int style) {
+  gpsCoordinateStyle.store(style, std::memory_order_relaxed);
+}
+
+int GpsCoordinateStyle() { return gpsCoordinateStyle.load(std::memory_order_relaxed); }
+
+double ParseExifDate(std::string_view text) {
+  if (text.size() < 19) return 0;
+  platform::CalendarTime t;
+  if (!ParseDigits(text.substr(0, 4), t.year) || !ParseDigits(text.substr(5, 2), t.month) ||
+      !ParseDigits(text.substr(8, 2), t.day) || !ParseDigits(text.substr(11, 2), t.hour) ||
+      !ParseDigits(text.substr(14, 2), t.minute) || !ParseDigits(text.substr(17, 2), t.second)) {
+    return 0;
+  }
+  return platform::EncodeDayCount(t).value_or(0);
+}
+
+}  // namespace pixmeta
