@@ -1,0 +1,62 @@
+// The listings of the EXIF object and the container: name=value lines and the XML-like
+// blocks of the report. Element names are tag names as they are; values are not escaped.
+#include <optional>
+
+#include "exif/image_info.h"
+#include "exif/jpeg_container.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+
+namespace pixmeta {
+namespace {
+
+constexpr uint16_t kTagHeadline = 105;
+constexpr uint16_t kTagCaption = 120;
+
+}  // namespace
+
+StringList TImageInfo::NameValueList() const {
+  StringList list;
+  if (!owner_.HasExif() || owner_.ErrorText() != kNoError) return list;
+  for (const TTagEntry& entry : tags) {
+    if (!entry.text.empty()) list.Add(entry.name + "=" + entry.text);
+  }
+  return list;
+}
+
+StringList TImageInfo::ExifXml() const {
+  StringList list;
+  list.Add("   <EXIFdata>");
+  for (const TTagEntry& entry : tags) {
+    list.Add("   <" + entry.name + ">");
+    if (entry.tag == kTagHeadline || entry.tag == kTagCaption) {
+      list.Add("      <![CDATA[" + entry.text + "]]>");
+    } else {
+      list.Add("      " + entry.text);
+    }
+    list.Add("   </" + entry.name + ">");
+  }
+  list.Add("   </EXIFdata>");
+  return list;
+}
+
+std::optional<StringList> TimgData::MetadataXml() const {
+  const std::optional<platform::FileInfo> info = platform::StatFile(fileName_);
+  if (!info) return std::nullopt;
+  const size_t slash = fileName_.rfind(platform::kSeparator);
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  StringList list;
+  list.Add("<dImageFile>");
+  list.Add("   <OSdata>");
+  list.Add("      <name> " + fileName_.substr(nameStart) + " </name>");
+  list.Add("      <path> " + fileName_.substr(0, nameStart) + " </path>");
+  list.Add("      <size> " + std::to_string(info->size) + " </size>");
+  list.Add("      <date> " + platform::TimeText(platform::UnixToLocalDays(info->modifiedUnix)) +
+           " </date>");
+  list.Add("   </OSdata>");
+  if (exif_) list.AddAll(exif_->ExifXml());
+  list.Add("</dImageFile>");
+  return list;
+}
+
+}  // namespace pixmeta

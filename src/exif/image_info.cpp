@@ -1,0 +1,342 @@
+#include "exif/image_info.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "exif/jpeg_container.h"
+#include "exif/tag_dictionary.h"
+#include "exif/value_format.h"
+#include "platform/code_page.h"
+#include "util/text_utils.h"
+
+namespace pixmeta {
+namespace {
+
+// Real blocks have a handful of directories; these bounds keep a hostile block from
+// walking (or keeping copies of) the same bytes over and over.
+constexpr size_t kMaxDirectories = 64;
+constexpr int kMaxDepth = 16;
+constexpr int64_t kRawByteBudget = 8 << 20;
+
+constexpr uint16_t kTagImageWidth = 0x0100;
+constexpr uint16_t kTagImageLength = 0x0101;
+constexpr uint16_t kTagMake = 0x010F;
+constexpr uint16_t kTagModel = 0x0110;
+constexpr uint16_t kTagDateTime = 0x0132;
+constexpr uint16_t kTagSubIfds = 0x014A;
+constexpr uint16_t kTagExifOffset = 0x8769;
+constexpr uint16_t kTagGpsInfo = 0x8825;
+constexpr uint16_t kTagExifVersion = 0x9000;
+constexpr uint16_t kTagDateTimeOriginal = 0x9003;
+constexpr uint16_t kTagDateTimeDigitized = 0x9004;
+constexpr uint16_t kTagFlash = 0x9209;
+constexpr uint16_t kTagMakerNote = 0x927C;
+constexpr uint16_t kTagUserComment = 0x9286;
+constexpr uint16_t kTagExifImageWidth = 0xA002;
+constexpr uint16_t kTagExifImageLength = 0xA003;
+constexpr uint16_t kTagInteropOffset = 0xA005;
+
+std::string Cut(std::string_view text, size_t n) { return std::string(text.substr(0, n)); }
+
+std::string_view UpToZero(std::string_view raw) { return raw.substr(0, raw.find('\0')); }
+
+std::string Quoted(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
+  out += text;
+  out += '"';
+  return out;
+}
+
+}  // namespace
+
+TImageInfo::TImageInfo(TimgData& owner, int32_t mode, bool tiff, MakerNoteReader makerNoteReader)
+    : listMode(mode), isTiff(tiff), owner_(owner), makerNoteReader_(makerNoteReader) {
+  InitDictionary();
+}
+
+bool TImageInfo::Visited(int64_t start, int64_t base) const {
+  return std::find(visited_.begin(), visited_.end(), std::make_pair(start, base)) !=
+         visited_.end();
+}
+
+std::string TImageInfo::KeepRaw(std::string_view raw) {
+  if (rawBytesKept_ + static_cast<int64_t>(raw.size()) > kRawByteBudget) return {};
+  rawBytesKept_ += static_cast<int64_t>(raw.size());
+  return std::string(raw);
+}
+
+std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TTagEntry& row) {
+  std::string text;
+  if (type == kTypeAscii) {
+    text = raw.substr(0, !raw.empty() && raw.back() == '\0' ? raw.size() - 1 : raw.size());
+  } else if (type == kTypeUndefined) {
+    text = Quoted(UpToZero(raw));
+  } else {
+    text = FormatNumeric(raw, type, row.codes, row.printFormat, bigEndian);
+  }
+  if (row.tag != 0 && row.decoder != nullptr) {
+    DecodeContext context{.multiLine = false, .sink = this};
+    return row.decoder(text, context);
+  }
+  return CleanText(text);
+}
+
+void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t length) {
+  visited_.emplace_back(start, base);
+  const std::optional<uint16_t> count = Read16(start);
+  if (!count) return;
+  const int64_t n = *count;
+  if (2 + 12 * n > base + length) {
+    owner_.SetErrorText("Illegally sized directory");
+    return;
+  }
+  if (kind == kMainDirectory && thumbOffset == 0 && !isTiff) {
+    if (const std::optional<uint32_t> next = Read32(start + 2 + 12 * n)) {
+      thumbOffset = *next;
+      thumbLength = base + length - thumbOffset;
+    }
+  }
+  const std::string_view slot = buffer;
+  for (int64_t i = 0; i < n; ++i) {
+    const int64_t e = start + 2 + 12 * i;
+    const std::optional<uint16_t> tag = Read16(e);
+    const std::optional<uint16_t> type = Read16(e + 2);
+    const std::optional<uint32_t> elements = Read32(e + 4);
+    if (!tag || !type || !elements) continue;  // an entry outside the block is absent
+    const int64_t size = static_cast<int64_t>(*elements) * ElementSize(*type);
+    if (size == 0) continue;
+    int64_t p = e + 8;
+    if (size >= 5) {
+      const std::optional<uint32_t> offset = Read32(e + 8);
+      if (!offset) continue;
+      p = *offset + base;
+    }
+    const std::string_view raw = ClampedBytes(slot, p, size);
+    const TTagEntry& row = FindRowByTag(*tag, kind);
+
+    std::string text;
+    if (listMode == kListTexts || listMode == kListBoth) {
+      text = ValueText(raw, *type, row);
+      if (*tag == kTagUserComment) {
+        userComment = raw.size() > 8 ? std::string(Trim(raw.substr(8, raw.size() - 9))) : "";
+        text = userComment;
+        userCommentPos = p;
+        userCommentLen = size - 9;
+      }
+    }
+    ApplySpecialTag(*tag, p, raw, *type, text, base, length);
+    if ((listMode == kListTags || listMode == kListBoth) && row.tag != 0) {
+      TTagEntry entry = row;
+      entry.dataType = *type;
+      entry.text = std::move(text);
+      entry.raw = KeepRaw(raw);
+      entry.position = static_cast<int32_t>(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX));
+      entry.size = static_cast<int32_t>(raw.size());
+      AddEntry(entry);
+    }
+  }
+}
+
+void TImageInfo::FollowDirectory(int64_t pointerPos, int64_t base, int kind, int64_t length) {
+  const std::optional<uint32_t> offset = Read32(pointerPos);
+  if (!offset) return;
+  const int64_t start = *offset + base;
+  if (Visited(start, base) || visited_.size() >= kMaxDirectories || depth_ >= kMaxDepth) return;
+  ++depth_;
+  ParseDirectory(start, base, kind, length);
+  --depth_;
+}
+
+void TImageInfo::ApplySpecialTag(uint16_t tag, int64_t p, std::string_view raw, int32_t type,
+                                 const std::string& text, int64_t base, int64_t length) {
+  switch (tag) {
+    case kTagImageWidth:
+    case kTagExifImageWidth:
+      widthPos = p;
+      width = RoundHalfEven(NumericValue(raw, type, bigEndian));
+      break;
+    case kTagImageLength:
+    case kTagExifImageLength:
+      heightPos = p;
+      height = RoundHalfEven(NumericValue(raw, type, bigEndian));
+      break;
+    case kTagMake:
+      cameraMake = Cut(text, 32);
+      break;
+    case kTagModel:
+      cameraModel = Cut(text, 40);
+      break;
+    case kTagDateTime:
+      dateTimePos = p;
+      dateTimeText = Cut(text, 20);
+      break;
+    case kTagDateTimeOriginal:
+      dateTimeOriginalPos = p;
+      dateTimeText = Cut(text, 20);
+      break;
+    case kTagDateTimeDigitized:
+      dateTimeDigitizedPos = p;
+      break;
+    case kTagExifVersion:
+      exifVersion = Cut(raw, 6);
+      break;
+    case kTagFlash:
+      flashValue = RoundHalfEven(NumericValue(raw, type, bigEndian));
+      break;
+    case kTagSubIfds:
+    case kTagExifOffset:
+    case kTagInteropOffset:
+      FollowDirectory(p, base, kMainDirectory, length);
+      break;
+    case kTagGpsInfo:
+      FollowDirectory(p, base, kGpsDirectory, length);
+      break;
+    case kTagMakerNote:
+      makerNoteRaw = raw;
+      makerNotePos = p;
+      makerNoteKnown = makerNoteReader_ != nullptr && makerNoteReader_(*this);
+      break;
+    default:
+      break;
+  }
+}
+
+void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
+                                     std::span<const TTagEntry> table, int64_t exifBase,
+                                     int64_t relBase, int64_t dirOffset) {
+  const std::string_view exifBytes = buffer;
+  buffer = makerBytes;
+  const auto fail = [&](const char* message) {
+    owner_.SetErrorText(std::string("Error Detected = ") + message);
+  };
+  const std::optional<uint16_t> count = Read16(dirOffset + 1);
+  if (!count) {
+    fail("maker note shorter than its directory");
+    buffer = exifBytes;
+    return;
+  }
+  const auto makerSize = static_cast<int64_t>(makerBytes.size());
+  for (int64_t i = 0; i < *count; ++i) {
+    const int64_t h = dirOffset + 12 * i + 3;
+    const std::optional<uint16_t> tag = Read16(h);
+    const std::optional<uint16_t> type = Read16(h + 2);
+    const std::optional<uint32_t> elements = Read32(h + 4);
+    if (!tag || !type || !elements) {
+      fail("maker-note entry outside the maker note");
+      break;
+    }
+    const int64_t size = static_cast<int64_t>(*elements) * ElementSize(*type);
+    int64_t valuePos = h + 8;
+    int64_t m = 0;
+    if (size >= 5) {
+      const std::optional<uint32_t> offset = Read32(h + 8);
+      if (!offset) {
+        fail("maker-note entry outside the maker note");
+        break;
+      }
+      m = *offset;
+      valuePos = m + dirOffset - relBase + 2;
+    }
+    const bool inside = valuePos >= 1 && valuePos + size - 1 <= makerSize;
+    const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
+                                        : ClampedBytes(exifBytes, exifBase + m, size);
+    const int rowIndex = FindTableIndex(*tag, table);
+    const TTagEntry* row = rowIndex >= 0 ? &table[static_cast<size_t>(rowIndex)] : nullptr;
+    if (row != nullptr && platform::EqualNoCase(row->desc, "SKIP")) continue;
+
+    std::string text;
+    if (listMode == kListTags || listMode == kListBoth) {
+      if (*type == kTypeAscii) {
+        text = Quoted(UpToZero(raw));
+      } else if (*type == kTypeUndefined) {
+        text = Quoted(raw);
+      } else {
+        text = FormatNumeric(raw, *type, row != nullptr ? FindTableCodes(*tag, table) : "",
+                             row != nullptr ? row->printFormat : "", bigEndian);
+      }
+    }
+    DecodeContext context{.multiLine = false, .sink = this};
+    const std::string display = row != nullptr && row->decoder != nullptr
+                                    ? row->decoder(text, context)
+                                    : CleanText(text);
+    if ((listMode == kListTags || listMode == kListBoth) && row != nullptr) {
+      TTagEntry entry = *row;
+      entry.id = 1;
+      entry.dataType = *type;
+      entry.raw = KeepRaw(raw);
+      entry.size = static_cast<int32_t>(raw.size());
+      entry.text = context.multiLine ? text : display;
+      tags.push_back(std::move(entry));
+    }
+  }
+  buffer = exifBytes;
+}
+
+int TImageInfo::LookupIndex(std::string_view name) const {
+  for (size_t i = 0; i < tags.size(); ++i) {
+    if (platform::EqualNoCase(tags[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string TImageInfo::LookupValue(std::string_view name) const {
+  const int i = LookupIndex(name);
+  return i >= 0 ? tags[static_cast<size_t>(i)].text : std::string();
+}
+
+TTagEntry TImageInfo::GetEntry(std::string_view name) const {
+  const int i = LookupIndex(name);
+  return i >= 0 ? tags[static_cast<size_t>(i)] : TTagEntry();
+}
+
+double TImageInfo::GetNumber(std::string_view name) const {
+  const int i = LookupIndex(name);
+  if (i < 0) return 0;
+  const TTagEntry& e = tags[static_cast<size_t>(i)];
+  return NumericValue(e.raw, e.dataType, bigEndian);
+}
+
+int32_t TImageInfo::GetInt(std::string_view name) const { return RoundHalfEven(GetNumber(name)); }
+
+int TImageInfo::AddEntry(const TTagEntry& entry) {
+  if (entry.tag != 0) tags.push_back(entry);
+  return static_cast<int>(tags.size()) - 1;
+}
+
+void TImageInfo::AddTextEntry(std::string_view name, std::string_view text, int32_t dataType) {
+  TTagEntry entry;
+  entry.id = 1;
+  entry.dataType = dataType;
+  entry.name = name;
+  entry.desc = name;
+  entry.text = text;
+  entry.raw = text;
+  entry.size = static_cast<int32_t>(text.size());
+  tags.push_back(std::move(entry));
+}
+
+void TImageInfo::Derive35mm() {
+  if (LookupIndex("FocalLengthin35mmFilm") >= 0) return;
+  int32_t unit = GetInt("FocalPlaneResolutionUnit");
+  if (unit < 1) unit = GetInt("ResolutionUnit");
+  const double factor = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
+  const double focal = GetNumber("FocalLength");
+  if (factor == 0 || focal == 0) return;
+  double xr = 0;
+  double yr = 0;
+  if (const int32_t c = GetInt("FocalPlaneXResolution"); c > 0) xr = width * factor / c;
+  if (const int32_t c = GetInt("FocalPlaneYResolution"); c > 0) yr = height * factor / c;
+  if (!(xr * yr > 0)) return;  // without a sensor size there is no estimate
+  const double ratio = 43.26661531 / std::sqrt(xr * xr + yr * yr);
+  const int row = FindRowByName("FocalLengthIn35mmFilm");
+  if (row < 0) return;
+  TTagEntry entry = InitDictionary().main[static_cast<size_t>(row)];
+  entry.dataType = kTypeSRational;
+  entry.text = FormatFixed(focal * ratio, 5, 2);
+  entry.printFormat = "%s mm";
+  AddEntry(entry);
+}
+
+}  // namespace pixmeta

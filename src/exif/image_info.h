@@ -1,0 +1,115 @@
+// TImageInfo: the EXIF object. It walks the TIFF directories of an EXIF block into a tag
+// list of display texts and keeps the facts that edits and reports need (positions of the
+// dates, dimensions, user comment, thumbnail pointer).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "exif/byte_reader.h"
+#include "exif/maker_note_host.h"
+#include "exif/tag_entry.h"
+#include "util/string_list.h"
+
+namespace pixmeta {
+
+class TimgData;
+
+// What the walker builds for each entry.
+enum ListMode : int32_t { kListTexts = 2, kListTags = 4, kListBoth = 255 };
+
+class TImageInfo : public tEndInd, public SubFieldSink, public MakerNoteHost {
+ public:
+  TImageInfo(TimgData& owner, int32_t listMode, bool isTiff, MakerNoteReader makerNoteReader);
+
+  // Walks one directory at string position start and the sub-directories it points to;
+  // base is the string position of TIFF offset 0, kind a DirectoryKind.
+  void ParseDirectory(int64_t start, int64_t base, int kind, int64_t length);
+
+  // Index of the first entry named name (ignoring letter case), or -1.
+  int LookupIndex(std::string_view name) const;
+  std::string LookupValue(std::string_view name) const;
+  // A copy of the entry named name, or an empty entry (tag 0).
+  TTagEntry GetEntry(std::string_view name) const;
+  double GetNumber(std::string_view name) const;
+  int32_t GetInt(std::string_view name) const;
+
+  // Appends a copy of an entry with a tag number; returns the index of the last entry.
+  int AddEntry(const TTagEntry& entry);
+  void AddTextEntry(std::string_view name, std::string_view text, int32_t dataType) override;
+
+  bool HasThumbnail() const { return thumbOffset > 21 && thumbLength > 256; }
+
+  // Adds FocalLengthin35mmFilm from the focal length and the sensor size, when the block
+  // has no such tag and the sensor size can be worked out.
+  void Derive35mm();
+
+  // "name=value" for every entry with a value text, when the block was read without error.
+  StringList NameValueList() const;
+  // The tag list as an XML-like block.
+  StringList ExifXml() const;
+
+  // MakerNoteHost
+  std::string_view CameraMake() const override { return cameraMake; }
+  std::string_view CameraModel() const override { return cameraModel; }
+  std::string_view ExifVersion() const override { return exifVersion; }
+  std::string_view MakerNoteRaw() const override { return makerNoteRaw; }
+  int64_t MakerNotePos() const override { return makerNotePos; }
+  int64_t TiffBase() const override { return isTiff ? kTiffFileBase : kJpegBase; }
+  bool IsTiff() const override { return isTiff; }
+  bool BigEndian() const override { return bigEndian; }
+  void SetBigEndian(bool value) override { bigEndian = value; }
+  void ParseMakerDirectory(std::string_view makerBytes, std::span<const TTagEntry> table,
+                           int64_t exifBase, int64_t relBase, int64_t dirOffset) override;
+
+  // String positions of TIFF offset 0: after "Exif\0\0" in an APP1 segment (behind its two
+  // length bytes), and in a TIFF file whose bytes are kept from offset 8 on.
+  static constexpr int64_t kJpegBase = 9;
+  static constexpr int64_t kTiffFileBase = -7;
+
+  std::vector<TTagEntry> tags;
+  std::string exifVersion;
+  std::string cameraMake;
+  std::string cameraModel;
+  std::string dateTimeText;
+  int32_t height = 0;
+  int32_t width = 0;
+  int64_t heightPos = 0;
+  int64_t widthPos = 0;
+  int32_t flashValue = 0;
+  int32_t listMode;
+  std::string makerNoteRaw;
+  bool isTiff;
+  std::string userComment;
+  int64_t userCommentPos = 0;
+  int64_t userCommentLen = 0;
+  int64_t dateTimePos = 0;
+  int64_t dateTimeOriginalPos = 0;
+  int64_t dateTimeDigitizedPos = 0;
+  int64_t thumbOffset = 0;
+  int64_t thumbLength = 0;
+  int64_t makerNotePos = 0;
+  bool makerNoteKnown = false;
+
+ private:
+  // The value text of an entry as the main walker makes it.
+  std::string ValueText(std::string_view raw, int32_t type, const TTagEntry& row);
+  void ApplySpecialTag(uint16_t tag, int64_t p, std::string_view raw, int32_t type,
+                       const std::string& text, int64_t base, int64_t length);
+  void FollowDirectory(int64_t pointerPos, int64_t base, int kind, int64_t length);
+  bool Visited(int64_t start, int64_t base) const;
+  // Raw bytes kept in an entry; empty once the walk has kept its budget of raw bytes.
+  std::string KeepRaw(std::string_view raw);
+
+  TimgData& owner_;
+  MakerNoteReader makerNoteReader_;
+  std::vector<std::pair<int64_t, int64_t>> visited_;  // (directory position, base)
+  int depth_ = 0;
+  int64_t rawBytesKept_ = 0;
+};
+
+}  // namespace pixmeta

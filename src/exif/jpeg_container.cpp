@@ -1,0 +1,219 @@
+#include "exif/jpeg_container.h"
+
+#include "exif/tag_dictionary.h"
+#include "platform/clock.h"
+#include "platform/code_page.h"
+#include "platform/file_system.h"
+
+namespace pixmeta {
+namespace {
+
+constexpr uint8_t kMarkerApp0 = 0xE0;
+constexpr uint8_t kMarkerApp1 = 0xE1;
+constexpr uint8_t kMarkerApp13 = 0xED;
+constexpr uint8_t kMarkerCom = 0xFE;
+constexpr uint8_t kMarkerSos = 0xDA;
+constexpr uint8_t kMarkerEoi = 0xD9;
+constexpr int kFirstSegmentsWithExif = 5;
+constexpr size_t kMaxPayload = 65533;  // a segment's length field counts at most 65535
+
+enum class Reader { Jpeg, Tiff, None };
+
+Reader ReaderFor(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  const size_t slash = path.rfind(platform::kSeparator);
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    return Reader::None;
+  }
+  const std::string ext = platform::LowerCase(std::string_view(path).substr(dot));
+  if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") return Reader::Jpeg;
+  if (ext == ".tif" || ext == ".tiff" || ext == ".nef") return Reader::Tiff;
+  return Reader::None;
+}
+
+}  // namespace
+
+TimgData::TimgData(int32_t listMode, MakerNoteReader makerNoteReader)
+    : listMode_(listMode), makerNoteReader_(makerNoteReader) {}
+
+TimgData::~TimgData() = default;
+
+void TimgData::Reset() {
+  slotCount_ = 0;
+  exifSlot_ = iptcSlot_ = commentSlot_ = jfifSlot_ = 0;
+  fileName_.clear();
+  fileDate_ = 0;
+  fileSize_ = 0;
+  errorText_.clear();
+  exif_.reset();
+  bigEndian = false;
+  buffer = {};
+}
+
+bool TimgData::LoadFile(const std::string& path) {
+  Reset();
+  const std::optional<platform::FileInfo> info = platform::StatFile(path);
+  if (!info) return false;
+  fileName_ = path;
+  fileDate_ = platform::UnixToLocalDays(info->modifiedUnix);
+  fileSize_ = info->size;
+  errorText_ = "Not an EXIF file";
+  const Reader reader = ReaderFor(path);
+  if (reader == Reader::None) return false;
+  std::optional<platform::InputFile> file = platform::InputFile::Open(path);
+  if (!file) {
+    errorText_ = "Illegal Exif construction";
+    return false;
+  }
+  const bool read = reader == Reader::Jpeg ? ReadJpegSegments(*file) : ReadTiffBlock(*file);
+  if (read) errorText_ = kNoError;
+  return read;
+}
+
+bool TimgData::ReadJpegSegments(platform::InputFile& file) {
+  readingTiff_ = false;
+  char soi[2];
+  if (file.Read(soi, 2) != 2 || soi[0] != '\xFF' || soi[1] != '\xD8') return false;
+  slotCount_ = 0;
+  while (slotCount_ < kReadableSlots) {
+    // Fill bytes before the marker code are skipped; the end of the file ends the read.
+    std::optional<unsigned char> marker = file.ReadByte();
+    while (marker == 0xFF) marker = file.ReadByte();
+    if (!marker) return false;
+    const std::optional<unsigned char> hi = file.ReadByte();
+    const std::optional<unsigned char> lo = file.ReadByte();
+    if (!hi || !lo) return false;
+    ++slotCount_;
+    tSection& slot = SlotRef(slotCount_);
+    slot.marker = *marker;
+    slot.length = *hi * 256 + *lo;
+    slot.bytes.assign({static_cast<char>(*hi), static_cast<char>(*lo)});
+    // A segment that is shorter than its length field, or cut by the end of the file, is
+    // abandoned: it keeps its slot but is not looked at.
+    if (slot.length < 2) continue;
+    const auto rest = static_cast<size_t>(slot.length - 2);
+    if (file.ReadInto(slot.bytes, rest) != rest) continue;
+
+    if (slotCount_ == kFirstSegmentsWithExif && !HasMetadata()) break;
+    switch (slot.marker) {
+      case kMarkerEoi:
+      case kMarkerSos:
+        return HasMetadata();
+      case kMarkerApp0:
+        jfifSlot_ = slotCount_;
+        break;
+      case kMarkerApp1:
+        if (slotCount_ > kFirstSegmentsWithExif || exifSlot_ != 0) {
+          --slotCount_;  // a further APP1 (such as XMP) is not kept; the next segment reuses the slot
+          break;
+        }
+        exifSlot_ = slotCount_;
+        CreateExif();
+        buffer = slot.bytes;
+        ParseJpegExif();
+        break;
+      case kMarkerApp13:
+        if (iptcSlot_ == 0) iptcSlot_ = slotCount_;
+        break;
+      case kMarkerCom:
+        commentSlot_ = slotCount_;
+        break;
+      default:
+        break;
+    }
+  }
+  return HasMetadata();
+}
+
+bool TimgData::ReadTiffBlock(platform::InputFile& file) {
+  readingTiff_ = true;
+  char order[2];
+  char skipped[6];
+  const bool header = file.Read(order, 2) == 2 && order[0] == order[1] &&
+                      (order[0] == 'I' || order[0] == 'M') && file.Read(skipped, 6) == 6;
+  if (!header) {
+    readingTiff_ = false;
+    return false;
+  }
+  tSection& slot = SlotRef(1);
+  slot.bytes.clear();
+  file.ReadInto(slot.bytes, kTiffReadLimit);
+  slot.marker = 0;
+  slot.length = static_cast<int32_t>(slot.bytes.size());
+  slotCount_ = 1;
+  exifSlot_ = 1;
+  bigEndian = order[0] == 'M';
+  buffer = slot.bytes;
+  CreateExif();
+  exif_->bigEndian = bigEndian;
+  exif_->buffer = buffer;
+  // The walk starts at file offset 8 whatever the header's own IFD offset says.
+  exif_->ParseDirectory(1, TImageInfo::kTiffFileBase, kMainDirectory, kTiffReadLimit);
+  exif_->Derive35mm();
+  readingTiff_ = false;
+  return true;
+}
+
+void TimgData::CreateExif() {
+  exif_ = std::make_unique<TImageInfo>(*this, listMode_, readingTiff_, makerNoteReader_);
+}
+
+void TimgData::ParseJpegExif() {
+  if (!exif_) CreateExif();
+  const std::string& bytes = SlotRef(exifSlot_).bytes;
+  const std::string_view view(bytes);
+  if (view.substr(2, 4) != "Exif") {
+    errorText_ = "Incorrect Exif header";
+    return;
+  }
+  const std::string_view order = view.substr(8, 2);
+  if (order != "II" && order != "MM") {
+    errorText_ = "Invalid Exif alignment marker";
+    return;
+  }
+  bigEndian = order == "MM";
+  exif_->buffer = view;
+  exif_->bigEndian = bigEndian;
+  const int64_t base = TImageInfo::kJpegBase;
+  if (const std::optional<uint32_t> ifd0 = exif_->Read32(13)) {
+    const int64_t start = *ifd0 == 0 ? 17 : *ifd0 + base;
+    exif_->ParseDirectory(start, base, kMainDirectory, SlotRef(exifSlot_).length - 6);
+  }
+  if (!errorText_.empty()) exif_->Derive35mm();
+}
+
+bool TimgData::HasThumbnail() const { return HasExif() && exif_ && exif_->HasThumbnail(); }
+
+std::string TimgData::GetComment() const {
+  if (commentSlot_ == 0) return {};
+  const std::string& bytes = Slot(commentSlot_).bytes;
+  if (bytes.size() < 2) return {};
+  const int n = static_cast<unsigned char>(bytes[0]) * 256 + static_cast<unsigned char>(bytes[1]);
+  if (n <= 2) return {};
+  return std::string(ClampedBytes(bytes, 3, n - 2));
+}
+
+bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payload) {
+  if (payload.size() > kMaxPayload) return false;
+  if (slotRef == 0) {
+    if (slotCount_ >= kSlotCount) return false;
+    slotRef = ++slotCount_;
+  }
+  tSection& slot = SlotRef(slotRef);
+  const size_t n = payload.size() + 2;
+  slot.bytes.assign({static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)});
+  slot.bytes += payload;
+  slot.length = static_cast<int32_t>(n);
+  slot.marker = marker;
+  return true;
+}
+
+bool TimgData::SetComment(std::string_view text) {
+  return StoreSegment(commentSlot_, kMarkerCom, text);
+}
+
+bool TimgData::SetIptcBytes(std::string_view payload) {
+  return StoreSegment(iptcSlot_, kMarkerApp13, payload);
+}
+
+}  // namespace pixmeta

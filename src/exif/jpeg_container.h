@@ -1,0 +1,107 @@
+// TimgData: the container of one JPEG (or TIFF-family) file's metadata. It walks the marker
+// segments up to the start of scan, keeps their bytes in a fixed table of slots, and owns
+// the EXIF object made from the APP1 segment.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "exif/byte_reader.h"
+#include "exif/image_info.h"
+#include "exif/maker_note_host.h"
+#include "util/string_list.h"
+
+namespace pixmeta {
+
+namespace platform {
+class InputFile;
+}
+
+// One kept segment.
+struct tSection {
+  std::string bytes;    // the two length bytes (big-endian), then the payload
+  uint32_t marker = 0;  // the marker code, such as 0xE1 for APP1
+  int32_t length = 0;   // the length field: payload + 2
+};
+
+inline constexpr std::string_view kNoError = "<none>";
+
+class TimgData : public tEndInd {
+ public:
+  static constexpr int kSlotCount = 21;     // slots 1 to 21
+  static constexpr int kReadableSlots = 20;  // the reader fills at most slots 1 to 20
+  static constexpr int64_t kTiffReadLimit = 256000;
+
+  explicit TimgData(int32_t listMode = kListBoth, MakerNoteReader makerNoteReader = nullptr);
+  ~TimgData();
+  TimgData(const TimgData&) = delete;
+  TimgData& operator=(const TimgData&) = delete;
+
+  // Reads the file; true when it holds an EXIF, comment or IPTC segment (JPEG) or a TIFF
+  // header (TIFF family). The extension alone chooses the reader.
+  bool LoadFile(const std::string& path);
+  void Reset();
+
+  bool HasExif() const { return exifSlot_ != 0; }
+  bool HasThumbnail() const;
+  bool HasIptc() const { return iptcSlot_ != 0; }
+  bool HasComment() const { return commentSlot_ != 0; }
+  bool HasMetadata() const { return HasExif() || HasComment() || HasIptc(); }
+
+  std::string GetComment() const;
+  // Replace the comment or APP13 segment, or append it in a new slot; false when the text
+  // does not fit a segment or no slot is left.
+  bool SetComment(std::string_view text);
+  bool SetIptcBytes(std::string_view payload);
+
+  // The file facts, the EXIF block and the IPTC block as an XML-like block; none when the
+  // file can no longer be found.
+  std::optional<StringList> MetadataXml() const;
+
+  TImageInfo* Exif() { return exif_.get(); }
+  const TImageInfo* Exif() const { return exif_.get(); }
+  const std::string& ErrorText() const { return errorText_; }
+  void SetErrorText(std::string text) { errorText_ = std::move(text); }
+  int SlotCount() const { return slotCount_; }
+  // Slot n (1 to 21).
+  const tSection& Slot(int n) const { return slots_.at(static_cast<size_t>(n - 1)); }
+  int ExifSlot() const { return exifSlot_; }
+  int IptcSlot() const { return iptcSlot_; }
+  int CommentSlot() const { return commentSlot_; }
+  int JfifSlot() const { return jfifSlot_; }
+  // The bytes of the EXIF slot, which the EXIF object reads and edits patch.
+  std::string& ExifBytes() { return SlotRef(exifSlot_).bytes; }
+  const std::string& FileName() const { return fileName_; }
+  double FileDate() const { return fileDate_; }
+  int64_t FileSize() const { return fileSize_; }
+
+ private:
+  bool ReadJpegSegments(platform::InputFile& file);
+  bool ReadTiffBlock(platform::InputFile& file);
+  void ParseJpegExif();
+  void CreateExif();
+  bool StoreSegment(int& slotRef, uint32_t marker, std::string_view payload);
+  tSection& SlotRef(int n) { return slots_.at(static_cast<size_t>(n - 1)); }
+
+  int32_t listMode_;
+  MakerNoteReader makerNoteReader_;
+  std::array<tSection, kSlotCount> slots_;
+  int slotCount_ = 0;
+  // Slot numbers of the four segments the program uses; 0 when absent.
+  int exifSlot_ = 0;
+  int iptcSlot_ = 0;
+  int commentSlot_ = 0;
+  int jfifSlot_ = 0;
+  bool readingTiff_ = false;
+  std::string fileName_;
+  double fileDate_ = 0;
+  int64_t fileSize_ = 0;
+  std::string errorText_;
+  std::unique_ptr<TImageInfo> exif_;
+};
+
+}  // namespace pixmeta
