@@ -1,7 +1,13 @@
 #include "actions/file_loop.h"
 
+#include <exception>
+#include <memory>
 #include <string>
 
+#include "actions/file_state.h"
+#include "actions/report.h"
+#include "exif/jpeg_container.h"
+#include "imgsize/img_size.h"
 #include "platform/file_system.h"
 #include "util/file_enum.h"
 #include "util/text_utils.h"
@@ -9,19 +15,50 @@
 namespace pixmeta {
 namespace {
 
-// What the steps of one file share.
-struct FileState {
-  const StringList& fileList;
-  size_t index = 0;  // position of the file in fileList
-  std::string path;
-  StringList report;  // fileReport: section headings and key=value lines
-};
+// Latitude and longitude as signed texts: the hemisphere references make them negative.
+void SetCoordinates(FileState& file) {
+  file.latitude = file.report.ValueOf("GPSLatitude");
+  if (file.report.ValueOf("GPSLatitudeRef") == "S") file.latitude = "-" + file.latitude;
+  file.longitude = file.report.ValueOf("GPSLongitude");
+  if (file.report.ValueOf("GPSLongitudeRef") == "W") file.longitude = "-" + file.longitude;
+}
 
 void ProcessFile(RunContext& run, FileState& file) {
+  const RunSettings& s = run.settings;
   file.report.Clear();
+  file.latitude.clear();
+  file.longitude.clear();
 
   run.infoLog.Add("file:" + file.path);
-  if (run.settings.DebugMode()) run.console.WriteLine("#file:" + file.path);
+  if (s.DebugMode()) run.console.WriteLine("#file:" + file.path);
+
+  // Only probing and reading the file may skip the rest of it; every later step reports
+  // its own errors.
+  try {
+    const TImgSize size(file.path);
+    if (size.IsValid()) {
+      const TImgSize::Size wh = size.GetSize();
+      file.report.Add("[Size]");
+      file.report.Add("ImageWidth=" + std::to_string(wh.width));
+      file.report.Add("ImageHeight=" + std::to_string(wh.height));
+    }
+  } catch (const std::exception&) {
+    run.errorLog.Add("#ERROR " + file.path + ": imgsize exception");
+    return;
+  }
+  std::unique_ptr<TimgData> container;
+  try {
+    container = std::make_unique<TimgData>(kListBoth);
+    container->LoadFile(file.path);
+  } catch (const std::exception&) {
+    run.errorLog.Add("#ERROR " + file.path + ": imgdata exception");
+    return;
+  }
+  AddReportSections(run, *container, file);
+  container.reset();
+
+  SetCoordinates(file);
+  if (s.orientationList) AddOrientationLine(run, file);
 }
 
 }  // namespace
@@ -45,7 +82,8 @@ bool ExpandFileArguments(std::string_view fileArgs, StringList& fileList) {
 LoopOutcome RunFileLoop(RunContext& run) {
   StringList fileList;
   if (!ExpandFileArguments(run.settings.fileArgs, fileList)) return LoopOutcome::NoFileFound;
-  FileState file{.fileList = fileList, .index = 0, .path = {}, .report = {}};
+  FileState file;
+  file.fileCount = fileList.Count();
   for (size_t i = 0; i < fileList.Count(); ++i) {
     file.index = i;
     file.path = fileList[i];

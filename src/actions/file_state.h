@@ -1,0 +1,19 @@
+// What the steps of one file share in the per-file loop.
+#pragma once
+
+#include <string>
+
+#include "util/string_list.h"
+
+namespace pixmeta {
+
+struct FileState {
+  std::string path;
+  size_t index = 0;      // position of the file in the file list
+  size_t fileCount = 0;  // files in the file list
+  StringList report;     // section headings and key=value lines of the file
+  std::string latitude;  // signed coordinate texts, from the report
+  std::string longitude;
+};
+
+}  // namespace pixmeta

@@ -1,0 +1,56 @@
+#include "actions/report.h"
+
+#include <optional>
+
+#include "platform/file_system.h"
+
+namespace pixmeta {
+namespace {
+
+// Rotation options of the image converter for the Orientation texts of the dictionary
+// (the degree sign is the Windows-1252 byte 0xB0).
+std::string_view RotationFor(std::string_view orientation) {
+  if (orientation == "Rotated 180\xB0") return "-rotate 180";
+  if (orientation == "CounterClockwise 90\xB0") return "-rotate 90";
+  if (orientation == "Clockwise 90\xB0") return "-rotate -90";
+  return {};
+}
+
+}  // namespace
+
+void AddReportSections(RunContext& run, const TimgData& container, FileState& file) {
+  StringList& report = file.report;
+  const RunSettings& s = run.settings;
+  if (container.HasThumbnail()) {
+    report.Add("[Thumbnail]");
+    report.Add("Length=" + std::to_string(container.Exif()->thumbLength));
+  }
+  if (container.HasComment()) {
+    report.Add("[Comment]");
+    report.Add(container.GetComment());
+  }
+  if (container.HasExif() && container.Exif() != nullptr) {
+    report.Add("[Exif]");
+    report.AddAll(container.Exif()->NameValueList());
+  }
+  if (s.show && file.fileCount > 1) {
+    if (file.index > 0) run.outputList.Add("###");
+    run.outputList.Add("[Filename]");
+    run.outputList.Add(file.path);
+  }
+  if (s.show && !s.xmlBlock) run.outputList.Add(report.Text());
+  if (container.HasMetadata()) {
+    report.Add("[MetaData]");
+    if (std::optional<StringList> xml = container.MetadataXml()) report.AddAll(*xml);
+  }
+  if (s.show && s.xmlBlock) run.outputList.Add(report.Text());
+}
+
+void AddOrientationLine(RunContext& run, const FileState& file) {
+  const size_t slash = file.path.rfind(platform::kSeparator);
+  const std::string name = slash == std::string::npos ? file.path : file.path.substr(slash + 1);
+  const std::string orientation = file.report.ValueOf("Orientation");
+  run.outputList.Add(name + "\t" + orientation + "\t" + std::string(RotationFor(orientation)));
+}
+
+}  // namespace pixmeta

@@ -1,0 +1,136 @@
+// End-to-end tests of the metadata report, the orientation list and the output file.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fixtures/cli_runner.h"
+#include "fixtures/jpeg_builder.h"
+#include "fixtures/sample_photos.h"
+
+namespace pixmeta::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class Report : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    harbour_ = box_.dir().Write("work/harbour.jpg", HarbourPhoto());
+    meadow_ = box_.dir().Write("work/meadow.jpg", MeadowPhoto());
+    scan_ = box_.dir().Write("work/scan.jpg", ScanPhoto());
+  }
+  std::vector<std::string> Show(std::vector<std::string> args) {
+    const CliResult r = box_.Run(args);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    return SplitLines(r.out);
+  }
+  static long Count(const std::vector<std::string>& lines, const std::string& line) {
+    return std::count(lines.begin(), lines.end(), line);
+  }
+  CliSandbox box_;
+  std::string harbour_;
+  std::string meadow_;
+  std::string scan_;
+};
+
+TEST_F(Report, OneFileShowsEverySectionInOrder) {
+  const auto lines = Show({"-q", "-s", "harbour.jpg"});
+  ASSERT_GT(lines.size(), 60u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_THAT(std::vector<std::string>(lines.begin() + 1, lines.begin() + 8),
+              ElementsAre("[Size]", "ImageWidth=64", "ImageHeight=48", "[Thumbnail]",
+                          lines[5], "[Comment]", "Harbour at dusk"));
+  EXPECT_THAT(lines[5], ::testing::StartsWith("Length="));
+  EXPECT_EQ(lines[8], "[Exif]");
+  EXPECT_EQ(lines[9], "ImageDescription=Evening at the harbour");
+  for (const char* expected :
+       {"Make=Canon", "Model=Canon PowerShot S95", "Orientation=CounterClockwise 90\xC2\xB0",
+        "XResolution=180.00", "ResolutionUnit=Inch", "ExposureTime=1/60 sec", "FNumber=F4.0",
+        "ISOSpeedRatings=400", "ExifVersion=0230", "DateTimeOriginal=2011:07:14 21:42:05",
+        "ComponentsConfiguration=YCbCr", "Flash=Off, surpressed", "FocalLength=6.00 mm",
+        "UserComment=Boats coming home", "ExifImageWidth=3648", "GPSLatitudeRef=N",
+        "GPSLatitude=59.329167", "GPSLongitude=18.067500", "GPSAltitude=12",
+        "GPSTimeStamp=19:42:5", "InteroperabilityIndex=R98", "[MetaData]", "<dImageFile>",
+        "   <EXIFdata>", "   <Make>", "      Canon", "   </EXIFdata>", "</dImageFile>"}) {
+    EXPECT_THAT(lines, Contains(expected));
+  }
+  // Every tag is listed once, IFD0 tags included.
+  EXPECT_EQ(Count(lines, "Make=Canon"), 1);
+  EXPECT_EQ(Count(lines, "   <Make>"), 1);
+  EXPECT_THAT(lines, Contains(::testing::StartsWith("FocalLengthin35mmFilm=")));
+  // The report item ends with its own line end, then the list's two empty lines follow.
+  EXPECT_THAT(std::vector<std::string>(lines.end() - 4, lines.end()),
+              ElementsAre("</dImageFile>", "", "", ""));
+  EXPECT_THAT(lines, Not(Contains("[Filename]")));
+}
+
+TEST_F(Report, NoXmlLeavesTheMetaDataBlockOut) {
+  const auto lines = Show({"-q", "-s", "-nx", "harbour.jpg"});
+  EXPECT_THAT(lines, Contains("[Exif]"));
+  EXPECT_THAT(lines, Not(Contains("[MetaData]")));
+  EXPECT_THAT(lines, Not(Contains("<dImageFile>")));
+}
+
+TEST_F(Report, SeveralFilesAreSeparated) {
+  const auto lines = Show({"-q", "-s", "-nx", "scan.jpg,meadow.jpg"});
+  EXPECT_THAT(lines,
+              ElementsAre("", "[Filename]", "scan.jpg", "[Size]", "ImageWidth=32",
+                          "ImageHeight=32", "[Comment]", "Scanned from a 1987 print", "", "###",
+                          "[Filename]", "meadow.jpg", "[Size]", "ImageWidth=48", "ImageHeight=32",
+                          "[Exif]", "Make=NIKON CORPORATION", "Model=NIKON D90",
+                          "Orientation=Normal", "Software=Ver.1.00",
+                          "DateTime=2010:06:05 14:30:00", "ExposureTime=10/5000 sec",
+                          "FNumber=F8.0", "ISOSpeedRatings=200", "ExifVersion=0221",
+                          "DateTimeOriginal=2010:06:05 14:30:00", "MeteringMode=MultiSegment",
+                          "Flash=Off", "FocalLength=35.00 mm", "FocalLengthin35mmFilm=52.00 mm",
+                          "ExifOffset=144", "", "", ""));
+}
+
+TEST_F(Report, ACommentOnlyFileHasItsMetaDataBlockWithoutExif) {
+  const auto lines = Show({"-q", "-s", "scan.jpg"});
+  EXPECT_THAT(std::vector<std::string>(lines.begin(), lines.begin() + 7),
+              ElementsAre("", "[Size]", "ImageWidth=32", "ImageHeight=32", "[Comment]",
+                          "Scanned from a 1987 print", "[MetaData]"));
+  EXPECT_EQ(lines[7], "<dImageFile>");
+  EXPECT_EQ(lines[14], "</dImageFile>");
+}
+
+TEST_F(Report, FilesWithoutMetadataOrNotJpeg) {
+  box_.dir().Write("work/bare.jpg", JpegBuilder(20, 10).Build());
+  box_.dir().Write("work/text.jpg", "not a picture");
+  const CliResult r = box_.Run({"-q", "-s", "bare.jpg", "text.jpg"});
+  EXPECT_THAT(SplitLines(r.out),
+              ElementsAre("", "[Filename]", "bare.jpg", "[Size]", "ImageWidth=20",
+                          "ImageHeight=10", "", "###", "[Filename]", "text.jpg", "", "", ""));
+  EXPECT_THAT(box_.InfoLog(), HasSubstr("file:bare.jpg\r\nfile:text.jpg\r\n"));
+}
+
+TEST_F(Report, OrientationListShowsTheConverterRotation) {
+  const auto lines = Show({"-q", "-ori", "*.jpg"});
+  EXPECT_THAT(lines, ElementsAre("", "harbour.jpg\tCounterClockwise 90\xC2\xB0\t-rotate 90",
+                                 "meadow.jpg\tNormal\t", "scan.jpg\t\t", "", ""));
+}
+
+TEST_F(Report, TheOutputFileGetsTheReportAndTheConsoleOnlyTheBanner) {
+  const CliResult r = box_.Run({"-s", "-nx", "-o=list.txt", "scan.jpg"});
+  EXPECT_THAT(SplitLines(r.out), ElementsAre("Pixmeta Photo Tool v0.31, pixmeta",
+                                             "by Pixmeta Team, https://pixmeta.example.org"));
+  EXPECT_EQ(ReadBytes(box_.work() + "list.txt"),
+            "[Size]\r\nImageWidth=32\r\nImageHeight=32\r\n[Comment]\r\n"
+            "Scanned from a 1987 print\r\n\r\n\r\n\r\n");
+}
+
+TEST_F(Report, AnOutputFileThatCannotBeWrittenEndsWithExitCodeTwo) {
+  const CliResult r = box_.Run({"-q", "-s", "-o=missing/list.txt", "scan.jpg"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "#ERROR: missing/list.txt: No such file or directory\n");
+  EXPECT_THAT(box_.InfoLog(), HasSubstr("file:scan.jpg"));
+}
+
+}  // namespace
+}  // namespace pixmeta::test
