@@ -1,0 +1,204 @@
+#include "iptc/iptc_data.h"
+
+#include "exif/byte_reader.h"
+#include "iptc/comma_text.h"
+#include "iptc/iptc_table.h"
+#include "platform/code_page.h"
+#include "util/text_utils.h"
+
+namespace pixmeta {
+namespace {
+
+constexpr std::string_view kSignature = "Photoshop 3.0";
+constexpr char kMarker = 0x1C;
+
+struct DataSet {
+  uint8_t record = 0;
+  uint8_t number = 0;
+  std::string_view value;
+};
+
+bool IsIptcRecord(char c) { return c == 2 || c == 8; }
+
+// 1-based position of the record byte of the first data set after the signature (from
+// position 13 when there is no signature), or 0 when there is none.
+int64_t FirstDataSet(std::string_view data) {
+  const size_t signature = data.find(kSignature);
+  size_t i = signature == std::string_view::npos ? 12 : signature + kSignature.size();
+  for (; i + 1 < data.size(); ++i) {
+    if (data[i] == kMarker && IsIptcRecord(data[i + 1])) return static_cast<int64_t>(i) + 2;
+  }
+  return 0;
+}
+
+// Steps from data set to data set by their lengths. The byte after a value is taken as the
+// next marker without looking at it; a value cut short by the end of the data ends the walk.
+template <typename Visit>
+void ForEachDataSet(std::string_view data, Visit&& visit) {
+  int64_t pos = FirstDataSet(data);
+  if (pos == 0) return;
+  const tEndInd reader{.bigEndian = true, .buffer = data};
+  const auto size = static_cast<int64_t>(data.size());
+  while (pos < size - 2) {
+    const std::optional<uint16_t> length = reader.Read16(pos + 2);
+    if (!length) break;
+    visit(DataSet{static_cast<uint8_t>(data[static_cast<size_t>(pos - 1)]),
+                  static_cast<uint8_t>(data[static_cast<size_t>(pos)]),
+                  ClampedBytes(data, pos + 4, *length)});
+    pos += 4 + int64_t{*length} + 1;
+  }
+}
+
+// The key-table row of a data set, or null for a data set of record 2 or 8 without one.
+// skipped is set for the record version and for records other than 2 and 8.
+const TTagEntry* RowOf(const DataSet& set, bool& skipped) {
+  skipped = set.record != 2 && set.record != 8;
+  if (skipped) return nullptr;
+  for (const TTagEntry& row : IptcKeyTable()) {
+    if (row.record == set.record && row.tag == set.number) {
+      skipped = row.name == "SKIP";
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+std::string CustomName(uint8_t number) { return "Custom_" + std::to_string(number); }
+
+// The entry a data set reads as; an empty one (tag 0) for a skipped data set.
+TTagEntry EntryOf(const DataSet& set) {
+  bool skipped = false;
+  const TTagEntry* row = RowOf(set, skipped);
+  TTagEntry entry;
+  if (skipped) return entry;
+  if (row != nullptr) {
+    entry = *row;
+  } else {
+    entry.record = set.record;
+    entry.tag = set.number;
+    entry.name = CustomName(set.number);
+    entry.desc = entry.name;
+    entry.size = 64;
+  }
+  entry.text = set.value;
+  return entry;
+}
+
+// The name a data set is listed under; false for a skipped data set.
+bool NameOf(const DataSet& set, std::string& name) {
+  bool skipped = false;
+  const TTagEntry* row = RowOf(set, skipped);
+  if (skipped) return false;
+  name = row != nullptr ? row->name : CustomName(set.number);
+  return true;
+}
+
+}  // namespace
+
+int32_t TIPTCdata::IndexOfName(std::string_view name) const {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (platform::EqualNoCase(entries_[i].name, name)) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+void TIPTCdata::DeleteByName(std::string_view name) {
+  const int32_t index = IndexOfName(name);
+  if (index >= 0) entries_.erase(entries_.begin() + index);
+}
+
+std::string TIPTCdata::ValueOf(std::string_view name, std::string_view defaultValue) const {
+  const int32_t index = IndexOfName(name);
+  return std::string(index >= 0 ? std::string_view(EntryAt(index).text) : defaultValue);
+}
+
+int32_t TIPTCdata::TableRowOf(std::string_view name) { return pixmeta::TableRowOf(name); }
+
+int32_t TIPTCdata::Append(TTagEntry entry) {
+  if (entry.tag != 0) entries_.push_back(std::move(entry));
+  return Count() - 1;
+}
+
+int32_t TIPTCdata::StoreValue(std::string_view name, std::string_view value) {
+  const int32_t index = IndexOfName(name);
+  if (index >= 0) {
+    if (!value.empty()) entries_[static_cast<size_t>(index)].text = value;
+    return index;
+  }
+  const int32_t row = TableRowOf(name);
+  if (row < 0) return -1;
+  TTagEntry entry = IptcKeyTable()[static_cast<size_t>(row)];
+  entry.text = value;
+  return Append(std::move(entry));
+}
+
+int32_t TIPTCdata::MergeValues(std::string_view name, std::string_view list) {
+  const int32_t index = IndexOfName(name);
+  if (index < 0) return StoreValue(name, MergeCommaText({}, list));
+  if (!list.empty()) {
+    std::string& value = entries_[static_cast<size_t>(index)].text;
+    value = MergeCommaText(value, list);
+  }
+  return index;
+}
+
+void TIPTCdata::LoadFromSegment(std::string_view data) {
+  Reset();
+  ForEachDataSet(data, [this](const DataSet& set) {
+    TTagEntry entry = EntryOf(set);
+    if (IsRepeatable(entry.tag)) {
+      MergeValues(entry.name, entry.text);
+    } else {
+      Append(std::move(entry));
+    }
+  });
+}
+
+bool TIPTCdata::LoadFromJpeg(const std::string& fileName) {
+  Reset();
+  const std::string segment = host_.ReadIptcSegment(fileName);
+  if (!segment.empty()) LoadFromSegment(segment);
+  return HasEntries();
+}
+
+StringList TIPTCdata::SegmentPairList(std::string_view data) {
+  StringList lines;
+  std::string name;
+  ForEachDataSet(data, [&](const DataSet& set) {
+    if (!NameOf(set, name)) return;
+    name += '=';
+    name += set.value;
+    lines.Add(std::move(name));
+  });
+  return lines;
+}
+
+std::string TIPTCdata::SegmentJoinedValue(std::string_view data, std::string_view key) {
+  std::string joined;
+  std::string name;
+  ForEachDataSet(data, [&](const DataSet& set) {
+    if (!NameOf(set, name) || name != key) return;
+    const std::string_view value = Trim(set.value);
+    if (!joined.empty() && !value.empty()) joined += ',';
+    joined += value;
+  });
+  return joined;
+}
+
+StringList TIPTCdata::XmlLines() const {
+  StringList lines;
+  lines.Add("   <ITPCdata>");
+  for (const TTagEntry& entry : entries_) {
+    lines.Add("   <" + entry.name + ">");
+    if (entry.tag == 105 || entry.tag == 120) {
+      lines.Add("      <![CDATA[" + entry.text + "]]>");
+    } else {
+      lines.Add("      " + entry.text);
+    }
+    lines.Add("   </" + entry.name + ">");
+  }
+  lines.Add("   </ITPCdata>");
+  return lines;
+}
+
+}  // namespace pixmeta

@@ -1,0 +1,84 @@
+// The IPTC data sets of one JPEG file: read from the APP13 segment into a list of entries,
+// looked up by key and listed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exif/tag_entry.h"
+#include "util/string_list.h"
+
+namespace pixmeta {
+
+// What the IPTC object needs of the JPEG container that owns it.
+class IptcHost {
+ public:
+  // The bytes of the container's APP13 segment (two length bytes, then the payload);
+  // empty when it has none.
+  virtual std::string_view IptcSegment() const = 0;
+  // Reads the APP13 segment bytes of another file, leaving the container as it is;
+  // empty when the file has none.
+  virtual std::string ReadIptcSegment(const std::string& path) = 0;
+
+ protected:
+  ~IptcHost() = default;
+};
+
+// Entries are TTagEntry records with record, tag (data-set number), name, desc, size and the
+// value bytes in text. A repeatable key is held once, its values merged into a comma list.
+// The held list and the container's APP13 bytes are independent: the Segment... and File...
+// operations always read bytes.
+class TIPTCdata {
+ public:
+  explicit TIPTCdata(IptcHost& host) : host_(host) {}
+
+  int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
+  // index must be within 0..Count()-1.
+  const TTagEntry& EntryAt(int32_t index) const { return entries_[static_cast<size_t>(index)]; }
+  bool HasEntries() const { return !entries_.empty(); }
+
+  // First entry whose name equals name ignoring letter case, or -1.
+  int32_t IndexOfName(std::string_view name) const;
+  void DeleteByName(std::string_view name);
+  std::string ValueOf(std::string_view name, std::string_view defaultValue) const;
+  // Zero-based key-table row of name ignoring letter case, or -1.
+  static int32_t TableRowOf(std::string_view name);
+
+  // Stores the entry unless its tag is 0; the index of the last entry (-1 when none).
+  int32_t Append(TTagEntry entry);
+  void Reset() { entries_.clear(); }
+
+  // Replaces the value of the held key (an empty value changes nothing), or adds the key's
+  // table row with the value. Index of the entry; -1 for a key neither held nor in the table.
+  int32_t StoreValue(std::string_view name, std::string_view value);
+  // Merges the items of the comma list into the held key's value, or stores the list as
+  // comma text. Index of the entry; -1 for a key neither held nor in the table.
+  int32_t MergeValues(std::string_view name, std::string_view list);
+
+  // Reads the data sets of APP13 segment bytes into the list, replacing what it held.
+  void LoadFromSegment(std::string_view data);
+  // Loads from another file's APP13 segment; whether anything is held afterwards.
+  bool LoadFromJpeg(const std::string& fileName);
+
+  // "name=value" per named data set of the bytes, the value as stored.
+  static StringList SegmentPairList(std::string_view data);
+  // The trimmed values of every data set named key (letter case counting) joined by ",",
+  // empty values left out.
+  static std::string SegmentJoinedValue(std::string_view data, std::string_view key);
+  // The same on the container's APP13 segment.
+  StringList FilePairList() const { return SegmentPairList(host_.IptcSegment()); }
+  std::string FileJoinedValue(std::string_view key) const {
+    return SegmentJoinedValue(host_.IptcSegment(), key);
+  }
+
+  // The held entries as an XML-like block, values unescaped.
+  StringList XmlLines() const;
+
+ private:
+  IptcHost& host_;
+  std::vector<TTagEntry> entries_;
+};
+
+}  // namespace pixmeta
