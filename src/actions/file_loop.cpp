@@ -54,7 +54,9 @@ void ProcessFile(RunContext& run, FileState& file) {
     run.errorLog.Add("#ERROR " + file.path + ": imgdata exception");
     return;
   }
+  if (container->HasIptc()) container->Iptc()->LoadFromSegment(container->IptcSegment());
   AddReportSections(run, *container, file);
+  if (s.iptcList) AddIptcKeyList(run);
   container.reset();
 
   SetCoordinates(file);

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "iptc/iptc_table.h"
 #include "platform/file_system.h"
 
 namespace pixmeta {
@@ -29,6 +30,10 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
     report.Add("[Comment]");
     report.Add(container.GetComment());
   }
+  if (container.HasIptc() && container.Iptc() != nullptr) {
+    report.Add("[IPTC]");
+    report.AddAll(container.Iptc()->FilePairList());
+  }
   if (container.HasExif() && container.Exif() != nullptr) {
     report.Add("[Exif]");
     report.AddAll(container.Exif()->NameValueList());
@@ -45,6 +50,8 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
   }
   if (s.show && s.xmlBlock) run.outputList.Add(report.Text());
 }
+
+void AddIptcKeyList(RunContext& run) { run.outputList.AddAll(IptcKeyListing()); }
 
 void AddOrientationLine(RunContext& run, const FileState& file) {
   const size_t slash = file.path.rfind(platform::kSeparator);

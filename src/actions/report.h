@@ -12,6 +12,9 @@ namespace pixmeta {
 // puts the report into the output list.
 void AddReportSections(RunContext& run, const TimgData& container, FileState& file);
 
+// The settable IPTC keys, one line each.
+void AddIptcKeyList(RunContext& run);
+
 // The file name, its Orientation text and the converter's rotation for it.
 void AddOrientationLine(RunContext& run, const FileState& file);
 

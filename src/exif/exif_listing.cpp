@@ -55,6 +55,7 @@ std::optional<StringList> TimgData::MetadataXml() const {
            " </date>");
   list.Add("   </OSdata>");
   if (exif_) list.AddAll(exif_->ExifXml());
+  if (iptc_) list.AddAll(iptc_->XmlLines());
   list.Add("</dImageFile>");
   return list;
 }

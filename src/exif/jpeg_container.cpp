@@ -46,6 +46,7 @@ void TimgData::Reset() {
   fileSize_ = 0;
   errorText_.clear();
   exif_.reset();
+  iptc_.reset();
   bigEndian = false;
   buffer = {};
 }
@@ -113,7 +114,10 @@ bool TimgData::ReadJpegSegments(platform::InputFile& file) {
         ParseJpegExif();
         break;
       case kMarkerApp13:
-        if (iptcSlot_ == 0) iptcSlot_ = slotCount_;
+        if (iptcSlot_ == 0) {
+          iptcSlot_ = slotCount_;
+          iptc_ = std::make_unique<TIPTCdata>(*this);
+        }
         break;
       case kMarkerCom:
         commentSlot_ = slotCount_;
@@ -214,6 +218,22 @@ bool TimgData::SetComment(std::string_view text) {
 
 bool TimgData::SetIptcBytes(std::string_view payload) {
   return StoreSegment(iptcSlot_, kMarkerApp13, payload);
+}
+
+bool TimgData::CreateEmptyIptc() {
+  if (!SetIptcBytes({})) return false;
+  iptc_ = std::make_unique<TIPTCdata>(*this);
+  return true;
+}
+
+std::string_view TimgData::IptcSegment() const {
+  return iptcSlot_ != 0 ? std::string_view(Slot(iptcSlot_).bytes) : std::string_view();
+}
+
+std::string TimgData::ReadIptcSegment(const std::string& path) {
+  TimgData other(kListTexts);
+  other.LoadFile(path);
+  return std::string(other.IptcSegment());
 }
 
 }  // namespace pixmeta

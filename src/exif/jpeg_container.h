@@ -1,6 +1,6 @@
 // TimgData: the container of one JPEG (or TIFF-family) file's metadata. It walks the marker
 // segments up to the start of scan, keeps their bytes in a fixed table of slots, and owns
-// the EXIF object made from the APP1 segment.
+// the EXIF object made from the APP1 segment and the IPTC object of the APP13 segment.
 #pragma once
 
 #include <array>
@@ -13,6 +13,7 @@
 #include "exif/byte_reader.h"
 #include "exif/image_info.h"
 #include "exif/maker_note_host.h"
+#include "iptc/iptc_data.h"
 #include "util/string_list.h"
 
 namespace pixmeta {
@@ -30,7 +31,7 @@ struct tSection {
 
 inline constexpr std::string_view kNoError = "<none>";
 
-class TimgData : public tEndInd {
+class TimgData : public tEndInd, public IptcHost {
  public:
   static constexpr int kSlotCount = 21;     // slots 1 to 21
   static constexpr int kReadableSlots = 20;  // the reader fills at most slots 1 to 20
@@ -57,6 +58,8 @@ class TimgData : public tEndInd {
   // does not fit a segment or no slot is left.
   bool SetComment(std::string_view text);
   bool SetIptcBytes(std::string_view payload);
+  // An empty APP13 segment and a new, empty IPTC object; false when no slot is left.
+  bool CreateEmptyIptc();
 
   // The file facts, the EXIF block and the IPTC block as an XML-like block; none when the
   // file can no longer be found.
@@ -64,6 +67,12 @@ class TimgData : public tEndInd {
 
   TImageInfo* Exif() { return exif_.get(); }
   const TImageInfo* Exif() const { return exif_.get(); }
+  TIPTCdata* Iptc() { return iptc_.get(); }
+  const TIPTCdata* Iptc() const { return iptc_.get(); }
+
+  // IptcHost
+  std::string_view IptcSegment() const override;
+  std::string ReadIptcSegment(const std::string& path) override;
   const std::string& ErrorText() const { return errorText_; }
   void SetErrorText(std::string text) { errorText_ = std::move(text); }
   int SlotCount() const { return slotCount_; }
@@ -102,6 +111,7 @@ class TimgData : public tEndInd {
   int64_t fileSize_ = 0;
   std::string errorText_;
   std::unique_ptr<TImageInfo> exif_;
+  std::unique_ptr<TIPTCdata> iptc_;
 };
 
 }  // namespace pixmeta

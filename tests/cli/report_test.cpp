@@ -46,8 +46,12 @@ TEST_F(Report, OneFileShowsEverySectionInOrder) {
               ElementsAre("[Size]", "ImageWidth=64", "ImageHeight=48", "[Thumbnail]",
                           lines[5], "[Comment]", "Harbour at dusk"));
   EXPECT_THAT(lines[5], ::testing::StartsWith("Length="));
-  EXPECT_EQ(lines[8], "[Exif]");
-  EXPECT_EQ(lines[9], "ImageDescription=Evening at the harbour");
+  EXPECT_THAT(std::vector<std::string>(lines.begin() + 8, lines.begin() + 20),
+              ElementsAre("[IPTC]", "ObjectName=Harbour",
+                          "ImageCaption=Boats coming home to the harbour", "Keywords=harbour",
+                          "Keywords=boats", "Keywords=evening", "City=Stockholm",
+                          "LocationName=Sweden", "Copyright=(c) 2011 Anna Lind", "[Exif]",
+                          "ImageDescription=Evening at the harbour", "Make=Canon"));
   for (const char* expected :
        {"Make=Canon", "Model=Canon PowerShot S95", "Orientation=CounterClockwise 90\xC2\xB0",
         "XResolution=180.00", "ResolutionUnit=Inch", "ExposureTime=1/60 sec", "FNumber=F4.0",
@@ -67,6 +71,31 @@ TEST_F(Report, OneFileShowsEverySectionInOrder) {
   EXPECT_THAT(std::vector<std::string>(lines.end() - 4, lines.end()),
               ElementsAre("</dImageFile>", "", "", ""));
   EXPECT_THAT(lines, Not(Contains("[Filename]")));
+}
+
+TEST_F(Report, TheXmlBlockHoldsTheIptcEntriesWithKeywordsMerged) {
+  const auto lines = Show({"-q", "-s", "harbour.jpg"});
+  const auto start = std::find(lines.begin(), lines.end(), "   <ITPCdata>");
+  ASSERT_NE(start, lines.end());
+  EXPECT_THAT(std::vector<std::string>(start, start + 20),
+              ElementsAre("   <ITPCdata>", "   <ObjectName>", "      Harbour", "   </ObjectName>",
+                          "   <ImageCaption>",
+                          "      <![CDATA[Boats coming home to the harbour]]>",
+                          "   </ImageCaption>", "   <Keywords>", "      harbour,boats,evening",
+                          "   </Keywords>", "   <City>", "      Stockholm", "   </City>",
+                          "   <LocationName>", "      Sweden", "   </LocationName>",
+                          "   <Copyright>", "      (c) 2011 Anna Lind", "   </Copyright>",
+                          "   </ITPCdata>"));
+  EXPECT_EQ(*(start + 20), "</dImageFile>");
+}
+
+TEST_F(Report, IptcKeyListIsAddedForEveryFile) {
+  const auto lines = Show({"-q", "-iptc", "harbour.jpg", "scan.jpg"});
+  ASSERT_EQ(lines.size(), 1u + 96u + 2u);
+  EXPECT_EQ(lines[1], "  --IPTC:ObjectType=\"Object Type Ref\", max size=67, Tag#3");
+  EXPECT_EQ(lines[3], "  --IPTC:ObjectName=\"Object name\", max size=64, Tag#5");
+  EXPECT_EQ(lines[48], "  --IPTC:Subfile=\"Subfile\", max size=2, Tag#10");
+  EXPECT_EQ(lines[49], lines[1]);
 }
 
 TEST_F(Report, NoXmlLeavesTheMetaDataBlockOut) {

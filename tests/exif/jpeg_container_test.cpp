@@ -7,6 +7,7 @@
 
 #include "exif/tag_dictionary.h"
 #include "exif_fixture.h"
+#include "fixtures/iptc_builder.h"
 
 namespace pixmeta::test {
 namespace {
@@ -254,6 +255,43 @@ TEST(JpegContainer, MetadataXmlWrapsFileFactsAndTheExifBlock) {
   EXPECT_EQ(plain.container().MetadataXml()->Count(), 8u);
   std::filesystem::remove(plain.path());
   EXPECT_FALSE(plain.container().MetadataXml());
+}
+
+TEST(JpegContainer, TheFirstApp13BecomesTheIptcObjectsSegment) {
+  const std::string first = IptcBuilder().Add(2, 90, "Paris").Payload();
+  const std::string second = IptcBuilder().Add(2, 90, "Rome").Payload();
+  LoadedFile f("a.jpg", JpegBuilder().Add(0xED, first).Add(0xED, second).Build());
+  TimgData& c = f.container();
+  ASSERT_TRUE(f.loaded());
+  ASSERT_NE(c.Iptc(), nullptr);
+  EXPECT_EQ(c.IptcSlot(), 1);
+  EXPECT_EQ(c.Slot(2).marker, 0xEDu);  // kept, not referenced
+  EXPECT_EQ(c.IptcSegment().substr(2), first);
+  EXPECT_EQ(c.Iptc()->FileJoinedValue("City"), "Paris");
+  // The held list is filled by the per-file loop, not by the load.
+  EXPECT_FALSE(c.Iptc()->HasEntries());
+  c.Iptc()->LoadFromSegment(c.IptcSegment());
+  const auto xml = c.MetadataXml();
+  EXPECT_THAT(std::vector<std::string>(xml->Lines().end() - 6, xml->Lines().end()),
+              ElementsAre("   <ITPCdata>", "   <City>", "      Paris", "   </City>",
+                          "   </ITPCdata>", "</dImageFile>"));
+}
+
+TEST(JpegContainer, IptcCanBeReadFromAnotherFileWithoutTouchingTheContainer) {
+  TempDir dir;
+  const std::string other = dir.Write(
+      "b.jpg", JpegBuilder().Add(0xED, IptcBuilder().Keywords({"a", "b"}).Payload()).Build());
+  LoadedFile f("a.jpg", JpegBuilder().Comment("c").Build());
+  TimgData& c = f.container();
+  EXPECT_FALSE(c.HasIptc());
+  ASSERT_TRUE(c.CreateEmptyIptc());
+  EXPECT_TRUE(c.HasIptc());
+  EXPECT_EQ(c.IptcSegment(), std::string("\0\x02", 2));
+  EXPECT_TRUE(c.Iptc()->LoadFromJpeg(other));
+  EXPECT_EQ(c.Iptc()->ValueOf("Keywords", ""), "a,b");
+  EXPECT_EQ(c.GetComment(), "c");
+  EXPECT_EQ(c.FileName(), f.path());
+  EXPECT_FALSE(c.Iptc()->LoadFromJpeg(dir.path() + "missing.jpg"));
 }
 
 }  // namespace
