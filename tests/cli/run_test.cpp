@@ -131,6 +131,23 @@ TEST_F(FileSelection, AtMostOneHundredPatternsAreSearched) {
   EXPECT_THAT(FileLines(box_.Run(args)), ElementsAre("b.jpg"));
 }
 
+TEST(Logs, ErrorsAreSavedAndPrintedAfterTheOutput) {
+  CliSandbox box;
+  box.dir().Write("work/a.jpg", JpegBuilder(8, 8).Build());
+  if (!box.dir().Unreadable("work/locked.jpg")) GTEST_SKIP() << "no unreadable file here";
+  const CliResult r = box.Run({"-q", "-s", "-nx", "*.jpg"});
+  EXPECT_EQ(r.exitCode, 0);
+  // The file that cannot be read is skipped whole: no report, not even its name.
+  EXPECT_THAT(SplitLines(r.out),
+              ElementsAre("", "[Filename]", "a.jpg", "[Size]", "ImageWidth=8", "ImageHeight=8",
+                          "", "", "", "", "#ERROR: (This tool can not create EXIF segment)",
+                          "#ERROR locked.jpg: imgsize exception", ""));
+  EXPECT_EQ(box.ErrorLog(), "#ERROR locked.jpg: imgsize exception\r\n");
+  // A later run without errors leaves the error log of this one.
+  box.Run({"-q", "a.jpg"});
+  EXPECT_EQ(box.ErrorLog(), "#ERROR locked.jpg: imgsize exception\r\n");
+}
+
 TEST(Logs, FallBackToTheStateFolderWhenTheProgramFolderCannotTakeThem) {
   CliSandbox box;
   std::filesystem::create_directories(box.binDir() + "pixmeta-info.txt");

@@ -60,20 +60,6 @@ std::string Frame(uint8_t marker, uint16_t width, uint16_t height) {
 
 const std::string kSoi("\xFF\xD8", 2);
 
-// An existing file that cannot be opened for reading, where the test can make one: by its
-// mode, or for root (who reads any mode) as a link to a write-only kernel attribute.
-std::optional<std::string> UnreadableFile(const TempDir& dir, const std::string& name) {
-  const std::string path = dir.Make(name);
-  const bool made = ::geteuid() != 0 ? (test::WriteBytes(path, "x"), ::chmod(path.c_str(), 0) == 0)
-                                     : ::symlink("/sys/bus/pci/rescan", path.c_str()) == 0;
-  struct stat st{};
-  if (!made || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      std::ifstream(path).is_open()) {
-    return std::nullopt;
-  }
-  return path;
-}
-
 TEST(ImgSizeJpeg, BaselineAndProgressiveFrames) {
   TempDir dir;
   EXPECT_EQ(Probe(dir.Write("a.jpg", test::TinyJpeg(37, 21))), Size(37, 21));
@@ -158,8 +144,8 @@ TEST(ImgSizeExtension, MissingAndUnreadableFiles) {
   EXPECT_EQ(Probe(""), kNoSize);
   dir.Make("folder.jpg/x");  // creates the folder
   EXPECT_EQ(Probe(dir.path() + "folder.jpg"), kNoSize);
-  const std::optional<std::string> jpg = UnreadableFile(dir, "locked.jpg");
-  const std::optional<std::string> gif = UnreadableFile(dir, "locked.gif");
+  const std::optional<std::string> jpg = dir.Unreadable("locked.jpg");
+  const std::optional<std::string> gif = dir.Unreadable("locked.gif");
   if (!jpg || !gif) GTEST_SKIP() << "no way to make an unreadable file here";
   EXPECT_THROW(TImgSize{*jpg}, std::runtime_error);
   EXPECT_EQ(Probe(*gif), kNoSize);  // the GIF probe ends quietly on any input failure
