@@ -46,7 +46,7 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
   if (s.show && !s.xmlBlock) run.outputList.Add(report.Text());
   if (container.HasMetadata()) {
     report.Add("[MetaData]");
-    if (std::optional<StringList> xml = container.MetadataXml()) report.AddAll(*xml);
+    if (std::optional<StringList> xml = container.MetadataXml()) report.AddAll(std::move(*xml));
   }
   if (s.show && s.xmlBlock) run.outputList.Add(report.Text());
 }

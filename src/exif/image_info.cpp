@@ -134,7 +134,7 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
       entry.raw = KeepRaw(raw);
       entry.position = static_cast<int32_t>(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX));
       entry.size = static_cast<int32_t>(raw.size());
-      AddEntry(entry);
+      AddEntry(std::move(entry));
     }
   }
 }
@@ -300,8 +300,8 @@ double TImageInfo::GetNumber(std::string_view name) const {
 
 int32_t TImageInfo::GetInt(std::string_view name) const { return RoundHalfEven(GetNumber(name)); }
 
-int TImageInfo::AddEntry(const TTagEntry& entry) {
-  if (entry.tag != 0) tags.push_back(entry);
+int TImageInfo::AddEntry(TTagEntry entry) {
+  if (entry.tag != 0) tags.push_back(std::move(entry));
   return static_cast<int>(tags.size()) - 1;
 }
 
@@ -336,7 +336,7 @@ void TImageInfo::Derive35mm() {
   entry.dataType = kTypeSRational;
   entry.text = FormatFixed(focal * ratio, 5, 2);
   entry.printFormat = "%s mm";
-  AddEntry(entry);
+  AddEntry(std::move(entry));
 }
 
 }  // namespace pixmeta

@@ -39,7 +39,7 @@ class TImageInfo : public tEndInd, public SubFieldSink, public MakerNoteHost {
   int32_t GetInt(std::string_view name) const;
 
   // Appends a copy of an entry with a tag number; returns the index of the last entry.
-  int AddEntry(const TTagEntry& entry);
+  int AddEntry(TTagEntry entry);
   void AddTextEntry(std::string_view name, std::string_view text, int32_t dataType) override;
 
   bool HasThumbnail() const { return thumbOffset > 21 && thumbLength > 256; }

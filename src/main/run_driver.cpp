@@ -6,6 +6,7 @@
 #include "actions/run_context.h"
 #include "main/options.h"
 #include "platform/clock.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 
 namespace pixmeta {
@@ -51,22 +52,25 @@ void SaveLog(const StringList& log, const std::string& suffix, const ProgramLoca
 
 bool WriteOutputList(RunContext& run) {
   if (run.outputList.Empty()) return true;
+  // The output list and the footer each end with one more line end; on the console the
+  // header does too, while in the file its lines stand alone.
   const std::string& outFile = run.settings.outFile;
-  if (!outFile.empty()) {
-    platform::DeleteFile(outFile);
-    StringList file = run.kmlHeader;
-    file.Add(run.outputList.Text());
-    file.Add(run.kmlFooter.Text());
-    std::string error;
-    if (file.SaveToFile(outFile, error)) return true;
-    run.console.WriteLine("#ERROR: " + outFile + ": " + error);
-    return false;
+  std::string text;
+  run.kmlHeader.AppendText(text);
+  if (outFile.empty()) text += "\r\n";
+  run.outputList.AppendText(text);
+  text += "\r\n";
+  run.kmlFooter.AppendText(text);
+  text += "\r\n";
+  if (outFile.empty()) {
+    run.console.WriteText(text);
+    return true;
   }
-  for (const StringList* list : {&run.kmlHeader, &run.outputList, &run.kmlFooter}) {
-    run.console.WriteText(list->Text());
-    run.console.WriteLine("");
-  }
-  return true;
+  platform::DeleteFile(outFile);
+  std::string error;
+  if (platform::WriteFile(outFile, platform::ToOutputUtf8(text), error)) return true;
+  run.console.WriteLine("#ERROR: " + outFile + ": " + error);
+  return false;
 }
 
 int RunProgram(std::span<const std::string> args, const ProgramLocation& location,

@@ -96,20 +96,21 @@ const CaseTables& Tables() {
 std::string ToOutputUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
-  for (size_t i = 0; i < text.size();) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
-      continue;
-    }
+  size_t i = 0;
+  while (i < text.size()) {
+    // Plain ASCII runs are copied whole.
+    size_t run = i;
+    while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) ++run;
+    out.append(text.substr(i, run - i));
+    i = run;
+    if (i == text.size()) break;
     if (const size_t len = Utf8SequenceLength(text, i); len > 0) {
       out.append(text.substr(i, len));
       i += len;
-      continue;
+    } else {
+      AppendUtf8(out, CodePointOf(static_cast<unsigned char>(text[i])));
+      ++i;
     }
-    AppendUtf8(out, CodePointOf(b));
-    ++i;
   }
   return out;
 }

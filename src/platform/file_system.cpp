@@ -71,7 +71,7 @@ std::optional<InputFile> InputFile::Open(const std::string& path, std::string* e
 InputFile::InputFile(int fd) : fd_(fd) {}
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : fd_(other.fd_), buffer_(std::move(other.buffer_)), pos_(other.pos_) {
+    : fd_(other.fd_), buffer_(std::move(other.buffer_)), filled_(other.filled_), pos_(other.pos_) {
   other.fd_ = -1;
 }
 
@@ -80,6 +80,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = other.fd_;
     buffer_ = std::move(other.buffer_);
+    filled_ = other.filled_;
     pos_ = other.pos_;
     other.fd_ = -1;
   }
@@ -91,12 +92,12 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::Fill() {
-  buffer_.resize(kReadBlock);
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReadBlock);
   pos_ = 0;
   for (;;) {
-    const ssize_t n = ::read(fd_, buffer_.data(), kReadBlock);
+    const ssize_t n = ::read(fd_, buffer_.get(), kReadBlock);
     if (n < 0 && errno == EINTR) continue;
-    buffer_.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    filled_ = n > 0 ? static_cast<size_t>(n) : 0;
     return n > 0;
   }
 }
@@ -104,9 +105,9 @@ bool InputFile::Fill() {
 size_t InputFile::Read(char* dest, size_t count) {
   size_t done = 0;
   while (done < count) {
-    if (pos_ >= buffer_.size() && !Fill()) break;
-    const size_t n = std::min(count - done, buffer_.size() - pos_);
-    std::memcpy(dest + done, buffer_.data() + pos_, n);
+    if (pos_ >= filled_ && !Fill()) break;
+    const size_t n = std::min(count - done, filled_ - pos_);
+    std::memcpy(dest + done, buffer_.get() + pos_, n);
     pos_ += n;
     done += n;
   }
@@ -122,12 +123,12 @@ size_t InputFile::ReadInto(std::string& out, size_t count) {
 }
 
 std::optional<unsigned char> InputFile::ReadByte() {
-  if (pos_ >= buffer_.size() && !Fill()) return std::nullopt;
+  if (pos_ >= filled_ && !Fill()) return std::nullopt;
   return static_cast<unsigned char>(buffer_[pos_++]);
 }
 
 bool InputFile::Skip(uint64_t count) {
-  const size_t buffered = buffer_.size() - pos_;
+  const size_t buffered = filled_ - pos_;
   if (count <= buffered) {
     pos_ += static_cast<size_t>(count);
     return true;
@@ -144,12 +145,12 @@ bool InputFile::Seek(uint64_t offset) {
     return false;
   }
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
-  buffer_.clear();
+  filled_ = 0;
   pos_ = 0;
   return true;
 }
 
-bool InputFile::AtEnd() { return pos_ >= buffer_.size() && !Fill(); }
+bool InputFile::AtEnd() { return pos_ >= filled_ && !Fill(); }
 
 bool WriteFile(const std::string& path, std::string_view bytes, std::string& errorText) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

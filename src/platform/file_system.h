@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,7 +52,8 @@ class InputFile {
   bool Fill();
 
   int fd_ = -1;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // allocated on the first read, never zero-filled
+  size_t filled_ = 0;
   size_t pos_ = 0;
 };
 

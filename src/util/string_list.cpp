@@ -9,6 +9,15 @@ void StringList::AddAll(const StringList& other) {
   lines_.insert(lines_.end(), other.lines_.begin(), other.lines_.end());
 }
 
+void StringList::AddAll(StringList&& other) {
+  if (lines_.empty()) {
+    lines_ = std::move(other.lines_);
+    return;
+  }
+  lines_.insert(lines_.end(), std::make_move_iterator(other.lines_.begin()),
+                std::make_move_iterator(other.lines_.end()));
+}
+
 std::string StringList::ValueOf(std::string_view key) const {
   for (const std::string& line : lines_) {
     const size_t eq = line.find('=');
@@ -21,15 +30,19 @@ std::string StringList::ValueOf(std::string_view key) const {
 }
 
 std::string StringList::Text() const {
-  size_t size = 0;
-  for (const std::string& line : lines_) size += line.size() + 2;
   std::string text;
-  text.reserve(size);
-  for (const std::string& line : lines_) {
-    text += line;
-    text += "\r\n";
-  }
+  AppendText(text);
   return text;
+}
+
+void StringList::AppendText(std::string& out) const {
+  size_t size = out.size();
+  for (const std::string& line : lines_) size += line.size() + 2;
+  out.reserve(size);
+  for (const std::string& line : lines_) {
+    out += line;
+    out += "\r\n";
+  }
 }
 
 bool StringList::SaveToFile(const std::string& path, std::string& errorText) const {

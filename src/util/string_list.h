@@ -12,6 +12,7 @@ class StringList {
  public:
   void Add(std::string line) { lines_.push_back(std::move(line)); }
   void AddAll(const StringList& other);
+  void AddAll(StringList&& other);
   void Clear() { lines_.clear(); }
 
   size_t Count() const { return lines_.size(); }
@@ -27,6 +28,7 @@ class StringList {
 
   // All lines joined, each ended by CR LF.
   std::string Text() const;
+  void AppendText(std::string& out) const;
 
   // Saves the lines as UTF-8 with CR LF line ends; false with errorText on failure.
   bool SaveToFile(const std::string& path, std::string& errorText) const;
