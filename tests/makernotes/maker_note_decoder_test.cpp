@@ -222,18 +222,22 @@ TEST(MakerNoteChoice, VersionIsComparedAsText) {
 }
 
 TEST(MakerNoteChoice, TheNikonHeaderTestCountsLetterCase) {
-  // "NIKON" is not "Nikon": the note is taken for a bare directory at byte 0.
-  auto note = MakerNoteBuilder(Layout::kNikonBare).Short(0x0002, {0, 100}).Build(0, false);
-  note.replace(0, 5, "NIKON");
-  TiffBuilder tiff;
-  const int exif = tiff.AddIfd();
-  tiff.Ascii(0, kTagMake, "NIKON").Link(0, kTagExifOffset, exif);
-  tiff.Undefined(exif, kTagExifVersion, "0200").Undefined(exif, 0x927C, note);
-  auto f = LoadedFile::Jpeg(tiff, &ReadMakerNote);
-  EXPECT_THAT(MakerLines(f->exif()), IsEmpty());
+  const auto walk = [](std::string_view header) {
+    std::string note = MakerNoteBuilder(Layout::kNikonType1).Short(0x0003, {4}).Build(0, false);
+    note.replace(0, header.size(), header);
+    TiffBuilder tiff;
+    const int exif = tiff.AddIfd();
+    tiff.Ascii(0, kTagMake, "NIKON").Link(0, kTagExifOffset, exif);
+    tiff.Undefined(exif, kTagExifVersion, "0200").Undefined(exif, 0x927C, note);
+    return LoadedFile::Jpeg(tiff, &ReadMakerNote);
+  };
+  EXPECT_THAT(MakerLines(walk("Nikon")->exif()), ElementsAre("Quality=SXGA Basic"));
+  // "NIKON" is not "Nikon": the note is taken for a bare directory, whose count "NI" is
+  // far more than the note holds.
+  auto f = walk("NIKON");
+  EXPECT_THAT(MakerLines(f->exif()), Not(Contains("Quality=SXGA Basic")));
   f->container().SetErrorText("");
   ReadMakerNote(f->exif());
-  // The count read from "NI" is far more than the note holds.
   EXPECT_EQ(f->container().ErrorText(), "Error Detected = maker-note entry outside the maker note");
 }
 
@@ -309,7 +313,7 @@ TEST_F(MakerNoteMalformed, ValuesThatRunPastTheBlock) {
   const auto huge = MakerNoteBuilder(Layout::kCanon).Pointer(0x0008, 5, 0x40000000, 0);
   EXPECT_EQ(Walk(Block({.make = "Canon"}, huge)),
             "Error Detected = maker-note value outside the EXIF block");
-  // Fuji counts from the note's first byte, so a small offset past its end is outside.
+  // Fuji counts from the note's first byte; this offset lies past the note and the block.
   const auto fuji = MakerNoteBuilder(Layout::kFuji).Pointer(0x1000, 2, 8, 0xFFFF);
   EXPECT_EQ(Walk(Block({.make = "FUJIFILM"}, fuji)),
             "Error Detected = maker-note value outside the EXIF block");
