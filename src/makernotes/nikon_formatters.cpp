@@ -6,7 +6,7 @@
 
 namespace pixmeta {
 
-std::string FormatNikonLens(std::string_view valueText, DecodeContext& /*context*/) {
+std::string FormatNikonLens(std::string_view valueText, DecodeContext&) {
   std::array<double, 4> numbers{};
   std::string_view rest = valueText;
   for (double& number : numbers) {
@@ -25,7 +25,7 @@ std::string FormatNikonLens(std::string_view valueText, DecodeContext& /*context
   return text;
 }
 
-std::string FormatNikonColorMode(std::string_view valueText, DecodeContext& /*context*/) {
+std::string FormatNikonColorMode(std::string_view valueText, DecodeContext&) {
   const std::string_view mode = valueText.size() > 1 ? valueText.substr(1, 5) : "";
   if (mode == "MODE1") return "Mode1 (sRGB)";
   if (mode == "MODE2") return "Mode 2 (Adobe RGB)";
