@@ -8,6 +8,7 @@
 #include "actions/report.h"
 #include "exif/jpeg_container.h"
 #include "imgsize/img_size.h"
+#include "makernotes/maker_note_decoder.h"
 #include "platform/file_system.h"
 #include "util/file_enum.h"
 #include "util/text_utils.h"
@@ -48,7 +49,7 @@ void ProcessFile(RunContext& run, FileState& file) {
   }
   std::unique_ptr<TimgData> container;
   try {
-    container = std::make_unique<TimgData>(kListBoth);
+    container = std::make_unique<TimgData>(kListBoth, &ReadMakerNote);
     container->LoadFile(file.path);
   } catch (const std::exception&) {
     run.errorLog.Add("#ERROR " + file.path + ": imgdata exception");

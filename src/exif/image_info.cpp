@@ -17,6 +17,9 @@ namespace {
 constexpr size_t kMaxDirectories = 64;
 constexpr int kMaxDepth = 16;
 constexpr int64_t kRawByteBudget = 8 << 20;
+// Maker-note walks stop adding entries here; a block can point many MakerNote tags at one
+// large maker note.
+constexpr size_t kMaxListedTags = 1 << 16;
 
 constexpr uint16_t kTagImageWidth = 0x0100;
 constexpr uint16_t kTagImageLength = 0x0101;
@@ -39,6 +42,22 @@ constexpr uint16_t kTagInteropOffset = 0xA005;
 std::string Cut(std::string_view text, size_t n) { return std::string(text.substr(0, n)); }
 
 std::string_view UpToZero(std::string_view raw) { return raw.substr(0, raw.find('\0')); }
+
+// Points a reader at other bytes for as long as it lives.
+class ReadFrom {
+ public:
+  ReadFrom(tEndInd& reader, std::string_view bytes) : reader_(reader), saved_(reader.buffer) {
+    reader_.buffer = bytes;
+  }
+  ~ReadFrom() { reader_.buffer = saved_; }
+  ReadFrom(const ReadFrom&) = delete;
+  ReadFrom& operator=(const ReadFrom&) = delete;
+  std::string_view saved() const { return saved_; }
+
+ private:
+  tEndInd& reader_;
+  std::string_view saved_;
+};
 
 std::string Quoted(std::string_view text) {
   std::string out;
@@ -206,24 +225,26 @@ void TImageInfo::ApplySpecialTag(uint16_t tag, int64_t p, std::string_view raw, 
 void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
                                      std::span<const TTagEntry> table, int64_t exifBase,
                                      int64_t relBase, int64_t dirOffset) {
-  const std::string_view exifBytes = buffer;
-  buffer = makerBytes;
+  const ReadFrom makerReader(*this, makerBytes);
+  const std::string_view exifBytes = makerReader.saved();
   const auto fail = [&](const char* message) {
     owner_.SetErrorText(std::string("Error Detected = ") + message);
   };
   const std::optional<uint16_t> count = Read16(dirOffset + 1);
   if (!count) {
     fail("maker note shorter than its directory");
-    buffer = exifBytes;
     return;
   }
   const auto makerSize = static_cast<int64_t>(makerBytes.size());
-  for (int64_t i = 0; i < *count; ++i) {
+  const auto exifSize = static_cast<int64_t>(exifBytes.size());
+  for (int64_t i = 0; i < *count && tags.size() < kMaxListedTags; ++i) {
     const int64_t h = dirOffset + 12 * i + 3;
     const std::optional<uint16_t> tag = Read16(h);
     const std::optional<uint16_t> type = Read16(h + 2);
     const std::optional<uint32_t> elements = Read32(h + 4);
-    if (!tag || !type || !elements) {
+    // The whole entry must be there: a cut-off value field would be taken for an offset.
+    const std::optional<uint32_t> field = Read32(h + 8);
+    if (!tag || !type || !elements || !field) {
       fail("maker-note entry outside the maker note");
       break;
     }
@@ -231,15 +252,14 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     int64_t valuePos = h + 8;
     int64_t m = 0;
     if (size >= 5) {
-      const std::optional<uint32_t> offset = Read32(h + 8);
-      if (!offset) {
-        fail("maker-note entry outside the maker note");
-        break;
-      }
-      m = *offset;
+      m = *field;
       valuePos = m + dirOffset - relBase + 2;
     }
     const bool inside = valuePos >= 1 && valuePos + size - 1 <= makerSize;
+    if (!inside && (exifBase + m < 1 || exifBase + m + size - 1 > exifSize)) {
+      fail("maker-note value outside the EXIF block");
+      break;
+    }
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
     const int rowIndex = FindTableIndex(*tag, table);
@@ -271,7 +291,6 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
       tags.push_back(std::move(entry));
     }
   }
-  buffer = exifBytes;
 }
 
 int TImageInfo::LookupIndex(std::string_view name) const {

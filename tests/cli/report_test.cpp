@@ -14,7 +14,9 @@ namespace {
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsSupersetOf;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 class Report : public ::testing::Test {
  protected:
@@ -59,8 +61,10 @@ TEST_F(Report, OneFileShowsEverySectionInOrder) {
         "ComponentsConfiguration=YCbCr", "Flash=Off, surpressed", "FocalLength=6.00 mm",
         "UserComment=Boats coming home", "ExifImageWidth=3648", "GPSLatitudeRef=N",
         "GPSLatitude=59.329167", "GPSLongitude=18.067500", "GPSAltitude=12",
-        "GPSTimeStamp=19:42:5", "InteroperabilityIndex=R98", "[MetaData]", "<dImageFile>",
-        "   <EXIFdata>", "   <Make>", "      Canon", "   </EXIFdata>", "</dImageFile>"}) {
+        "GPSTimeStamp=19:42:5", "InteroperabilityIndex=R98", "Macro_mode=Normal",
+        "ImageType=IMG:PowerShot S95 JPEG", "[MetaData]", "<dImageFile>", "   <EXIFdata>",
+        "   <Make>", "      Canon", "   <Macro_mode>", "      Normal", "   </EXIFdata>",
+        "</dImageFile>"}) {
     EXPECT_THAT(lines, Contains(expected));
   }
   // Every tag is listed once, IFD0 tags included.
@@ -116,8 +120,36 @@ TEST_F(Report, SeveralFilesAreSeparated) {
                           "DateTime=2010:06:05 14:30:00", "ExposureTime=10/5000 sec",
                           "FNumber=F8.0", "ISOSpeedRatings=200", "ExifVersion=0221",
                           "DateTimeOriginal=2010:06:05 14:30:00", "MeteringMode=MultiSegment",
-                          "Flash=Off", "FocalLength=35.00 mm", "FocalLengthin35mmFilm=52.00 mm",
-                          "ExifOffset=144", "", "", ""));
+                          "Flash=Off", "FocalLength=35.00 mm", "FamilyID=0210",
+                          "ISOSpeed=0, 200", "Quality=FINE", "WhiteBalance=AUTO",
+                          "LensInformation=18.0-105.0(mm)  F3.5-F5.6",
+                          "ColorMode=Mode 2 (Adobe RGB)", "MakerNote=Nikon",
+                          "FocalLengthin35mmFilm=52.00 mm", "ExifOffset=144", "", "", ""));
+}
+
+TEST_F(Report, MakerNoteValuesAreAmongTheExifLines) {
+  const auto lines = Show({"-q", "-s", "harbour.jpg,meadow.jpg"});
+  // The lines of each file's [Exif] section, up to the next section heading.
+  std::vector<std::vector<std::string>> sections;
+  bool inExif = false;
+  for (const std::string& line : lines) {
+    if (line.starts_with("[")) {
+      inExif = line == "[Exif]";
+      if (inExif) sections.emplace_back();
+    } else if (inExif) {
+      sections.back().push_back(line);
+    }
+  }
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_THAT(sections[0], IsSupersetOf({"Macro_mode=Normal", "Self_Timer= 0",
+                                         "Compression_Rate=SuperFine", "Easy_Shoot=Manual",
+                                         "Short_focal= 6000", "White_balance=Auto",
+                                         "Distance= 120", "FirmwareVersion=Firmware Version 1.02",
+                                         "ImageNumber=1181234"}));
+  EXPECT_THAT(sections[0], Contains(StartsWith("ExposureInfo1=92, 2, 0, 5, ")));
+  EXPECT_THAT(sections[1], IsSupersetOf({"ISOSpeed=0, 200", "Quality=FINE",
+                                         "LensInformation=18.0-105.0(mm)  F3.5-F5.6",
+                                         "ColorMode=Mode 2 (Adobe RGB)"}));
 }
 
 TEST_F(Report, ACommentOnlyFileHasItsMetaDataBlockWithoutExif) {
