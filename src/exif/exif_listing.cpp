@@ -8,12 +8,6 @@
 #include "platform/file_system.h"
 
 namespace pixmeta {
-namespace {
-
-constexpr uint16_t kTagHeadline = 105;
-constexpr uint16_t kTagCaption = 120;
-
-}  // namespace
 
 StringList TImageInfo::NameValueList() const {
   StringList list;
@@ -27,15 +21,7 @@ StringList TImageInfo::NameValueList() const {
 StringList TImageInfo::ExifXml() const {
   StringList list;
   list.Add("   <EXIFdata>");
-  for (const TTagEntry& entry : tags) {
-    list.Add("   <" + entry.name + ">");
-    if (entry.tag == kTagHeadline || entry.tag == kTagCaption) {
-      list.Add("      <![CDATA[" + entry.text + "]]>");
-    } else {
-      list.Add("      " + entry.text);
-    }
-    list.Add("   </" + entry.name + ">");
-  }
+  for (const TTagEntry& entry : tags) AppendXmlElement(list, entry);
   list.Add("   </EXIFdata>");
   return list;
 }

@@ -22,7 +22,7 @@ class TimgData;
 // What the walker builds for each entry.
 enum ListMode : int32_t { kListTexts = 2, kListTags = 4, kListBoth = 255 };
 
-class TImageInfo : public tEndInd, public SubFieldSink, public MakerNoteHost {
+class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHost {
  public:
   TImageInfo(TimgData& owner, int32_t listMode, bool isTiff, MakerNoteReader makerNoteReader);
 

@@ -31,7 +31,7 @@ struct tSection {
 
 inline constexpr std::string_view kNoError = "<none>";
 
-class TimgData : public tEndInd, public IptcHost {
+class TimgData final : public tEndInd, public IptcHost {
  public:
   static constexpr int kSlotCount = 21;     // slots 1 to 21
   static constexpr int kReadableSlots = 20;  // the reader fills at most slots 1 to 20

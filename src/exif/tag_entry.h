@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/string_list.h"
+
 namespace pixmeta {
 
 // TIFF data types.
@@ -59,9 +61,13 @@ struct TTagEntry {
   std::string raw;       // raw value bytes
   int32_t position = 0;  // 1-based position of the value bytes in the EXIF buffer
   std::string printFormat;
-  int32_t size = 0;      // byte count of raw
+  int32_t size = 0;      // byte count of raw (IPTC table rows: the key's maximum size)
   TagDecoder decoder = nullptr;
   uint16_t record = 0;   // IPTC record number
 };
+
+// The three lines of an entry in the XML-like blocks: "   <name>", the value (in CDATA for
+// the headline and caption tag numbers 105 and 120), "   </name>". Nothing is escaped.
+void AppendXmlElement(StringList& list, const TTagEntry& entry);
 
 }  // namespace pixmeta

@@ -188,15 +188,7 @@ std::string TIPTCdata::SegmentJoinedValue(std::string_view data, std::string_vie
 StringList TIPTCdata::XmlLines() const {
   StringList lines;
   lines.Add("   <ITPCdata>");
-  for (const TTagEntry& entry : entries_) {
-    lines.Add("   <" + entry.name + ">");
-    if (entry.tag == 105 || entry.tag == 120) {
-      lines.Add("      <![CDATA[" + entry.text + "]]>");
-    } else {
-      lines.Add("      " + entry.text);
-    }
-    lines.Add("   </" + entry.name + ">");
-  }
+  for (const TTagEntry& entry : entries_) AppendXmlElement(lines, entry);
   lines.Add("   </ITPCdata>");
   return lines;
 }
