@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "iptc/iptc_table.h"
-#include "platform/file_system.h"
+#include "util/file_enum.h"
 
 namespace pixmeta {
 namespace {
@@ -54,10 +54,13 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
 void AddIptcKeyList(RunContext& run) { run.outputList.AddAll(IptcKeyListing()); }
 
 void AddOrientationLine(RunContext& run, const FileState& file) {
-  const size_t slash = file.path.rfind(platform::kSeparator);
-  const std::string name = slash == std::string::npos ? file.path : file.path.substr(slash + 1);
   const std::string orientation = file.report.ValueOf("Orientation");
-  run.outputList.Add(name + "\t" + orientation + "\t" + std::string(RotationFor(orientation)));
+  std::string line(FileNamePart(file.path));
+  line += '\t';
+  line += orientation;
+  line += '\t';
+  line += RotationFor(orientation);
+  run.outputList.Add(std::move(line));
 }
 
 }  // namespace pixmeta

@@ -6,6 +6,7 @@
 #include "exif/jpeg_container.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "util/file_enum.h"
 
 namespace pixmeta {
 
@@ -29,13 +30,11 @@ StringList TImageInfo::ExifXml() const {
 std::optional<StringList> TimgData::MetadataXml() const {
   const std::optional<platform::FileInfo> info = platform::StatFile(fileName_);
   if (!info) return std::nullopt;
-  const size_t slash = fileName_.rfind(platform::kSeparator);
-  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   StringList list;
   list.Add("<dImageFile>");
   list.Add("   <OSdata>");
-  list.Add("      <name> " + fileName_.substr(nameStart) + " </name>");
-  list.Add("      <path> " + fileName_.substr(0, nameStart) + " </path>");
+  list.Add("      <name> " + std::string(FileNamePart(fileName_)) + " </name>");
+  list.Add("      <path> " + std::string(FolderPart(fileName_)) + " </path>");
   list.Add("      <size> " + std::to_string(info->size) + " </size>");
   list.Add("      <date> " + platform::TimeText(platform::UnixToLocalDays(info->modifiedUnix)) +
            " </date>");

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "util/file_enum.h"
 
 namespace pixmeta {
 namespace {
@@ -20,12 +21,7 @@ constexpr size_t kMaxPayload = 65533;  // a segment's length field counts at mos
 enum class Reader { Jpeg, Tiff, None };
 
 Reader ReaderFor(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.rfind(platform::kSeparator);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return Reader::None;
-  }
-  const std::string ext = platform::LowerCase(std::string_view(path).substr(dot));
+  const std::string ext = platform::LowerCase(ExtensionPart(path));
   if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") return Reader::Jpeg;
   if (ext == ".tif" || ext == ".tiff" || ext == ".nef") return Reader::Tiff;
   return Reader::None;

@@ -9,6 +9,7 @@
 #include "exif/byte_reader.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "util/file_enum.h"
 
 namespace pixmeta {
 namespace {
@@ -147,18 +148,11 @@ constexpr std::array kProbes = {
     Probe{";.bmp;.dib;", ProbeBmp, true},
 };
 
-std::string_view ExtensionOf(std::string_view name) {
-  constexpr char kStops[] = {'.', platform::kSeparator};
-  const size_t stop = name.find_last_of(std::string_view(kStops, sizeof kStops));
-  if (stop == std::string_view::npos || name[stop] != '.') return {};
-  return name.substr(stop);
-}
-
 }  // namespace
 
 TImgSize::TImgSize(std::string name)
     : fileName(std::move(name)),
-      extension(platform::LowerCase(ExtensionOf(fileName))),
+      extension(platform::LowerCase(ExtensionPart(fileName))),
       extensionKey(";" + extension + ";") {
   for (const Probe& probe : kProbes) {
     if (probe.extensions.find(extensionKey) == std::string_view::npos) continue;

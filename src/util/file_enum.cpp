@@ -7,8 +7,6 @@
 #include "platform/file_system.h"
 
 namespace pixmeta {
-namespace {
-
 using platform::kSeparator;
 
 std::string_view FolderPart(std::string_view path) {
@@ -16,15 +14,21 @@ std::string_view FolderPart(std::string_view path) {
   return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
 }
 
-std::string_view NamePart(std::string_view path) { return path.substr(FolderPart(path).size()); }
+std::string_view FileNamePart(std::string_view path) {
+  return path.substr(FolderPart(path).size());
+}
 
-}  // namespace
+std::string_view ExtensionPart(std::string_view path) {
+  const std::string_view name = FileNamePart(path);
+  const size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
 
 bool FindFiles83(std::string_view longPattern, std::string_view shortPattern,
                  StringList& longList, bool recurse, StringList& shortList) {
   if (shortPattern.empty()) shortPattern = longPattern;
   const std::string folder(FolderPart(longPattern));
-  const std::string_view mask = NamePart(longPattern);
+  const std::string_view mask = FileNamePart(longPattern);
   const std::string longPrefix = recurse ? folder : std::string();
   const std::string shortPrefix = recurse ? std::string(FolderPart(shortPattern)) : std::string();
 

@@ -10,6 +10,12 @@ namespace pixmeta {
 
 inline constexpr std::string_view kFindFilesMarker = "EXCEPTION - ERROR - FindFiles83";
 
+// Parts of a path: the folder with its trailing separator (empty for a bare name), the
+// file name, and the file name's extension from its last point (empty when it has none).
+std::string_view FolderPart(std::string_view path);
+std::string_view FileNamePart(std::string_view path);
+std::string_view ExtensionPart(std::string_view path);
+
 // Appends the plain files that match the pattern to longList (and the same names to
 // shortList: there are no separate short names here). With recurse the entries carry the
 // pattern's folder and every subfolder is searched after the folder's own files, depth
