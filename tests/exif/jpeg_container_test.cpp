@@ -152,6 +152,16 @@ TEST(JpegContainer, AMissingFileLeavesTheErrorTextEmpty) {
   EXPECT_FALSE(c.HasMetadata());
 }
 
+TEST(JpegContainer, AFileThatCannotBeOpenedIsAnIllegalConstruction) {
+  TempDir dir;
+  const auto path = dir.Unreadable("locked.nef");
+  if (!path) GTEST_SKIP() << "no unreadable file here";
+  TimgData c;
+  EXPECT_FALSE(c.LoadFile(*path));
+  EXPECT_EQ(c.ErrorText(), "Illegal Exif construction");
+  EXPECT_EQ(c.FileName(), *path);
+}
+
 TEST(JpegContainer, MalformedJpegsAreReadAsFarAsTheyGo) {
   const std::string good = JpegBuilder().Comment("kept").Exif(SimpleExif()).Build();
   // Not a JPEG at all, and an empty file.
