@@ -49,15 +49,24 @@ void TimgData::Reset() {
 
 bool TimgData::LoadFile(const std::string& path) {
   Reset();
-  const std::optional<platform::FileInfo> info = platform::StatFile(path);
+  const Reader reader = ReaderFor(path);
+  // A file that will be read is asked for its size and date once it is open; the others
+  // are looked up by name.
+  platform::InputFile::Failure failure = platform::InputFile::Failure::None;
+  std::optional<platform::InputFile> file;
+  if (reader != Reader::None) file = platform::InputFile::Open(path, &failure);
+  std::optional<platform::FileInfo> info;
+  if (file) {
+    info = file->Info();
+  } else if (failure != platform::InputFile::Failure::Missing) {
+    info = platform::StatFile(path);
+  }
   if (!info) return false;
   fileName_ = path;
   fileDate_ = platform::UnixToLocalDays(info->modifiedUnix);
   fileSize_ = info->size;
   errorText_ = "Not an EXIF file";
-  const Reader reader = ReaderFor(path);
   if (reader == Reader::None) return false;
-  std::optional<platform::InputFile> file = platform::InputFile::Open(path);
   if (!file) {
     errorText_ = "Illegal Exif construction";
     return false;

@@ -156,11 +156,12 @@ TImgSize::TImgSize(std::string name)
       extensionKey(";" + extension + ";") {
   for (const Probe& probe : kProbes) {
     if (probe.extensions.find(extensionKey) == std::string_view::npos) continue;
-    if (fileName.empty() || !platform::FileExists(fileName)) continue;
+    if (fileName.empty()) continue;
+    InputFile::Failure failure = InputFile::Failure::None;
     std::string reason;
-    std::optional<InputFile> file = InputFile::Open(fileName, &reason);
+    std::optional<InputFile> file = InputFile::Open(fileName, &failure, &reason);
     if (!file) {
-      if (!probe.raisesWhenUnreadable) continue;
+      if (failure == InputFile::Failure::Missing || !probe.raisesWhenUnreadable) continue;
       throw std::runtime_error("cannot open " + fileName + ": " + reason);
     }
     probe.run(*file, width, height);

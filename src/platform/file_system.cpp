@@ -35,6 +35,11 @@ timespec ToTimespec(double unixSeconds) {
   return ts;
 }
 
+FileInfo InfoOf(const struct stat& st) {
+  return {static_cast<int64_t>(st.st_size),
+          static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9};
+}
+
 bool MakeFolders(const std::string& path) {
   for (size_t i = 1; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != kSeparator) continue;
@@ -47,31 +52,43 @@ bool MakeFolders(const std::string& path) {
 
 }  // namespace
 
-bool FileExists(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::optional<FileInfo> StatFile(const std::string& path) {
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return FileInfo{static_cast<int64_t>(st.st_size),
-                  static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9};
+  return InfoOf(st);
 }
 
-std::optional<InputFile> InputFile::Open(const std::string& path, std::string* errorText) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errorText != nullptr) *errorText = std::strerror(errno);
+std::optional<InputFile> InputFile::Open(const std::string& path, Failure* failure,
+                                         std::string* errorText) {
+  const auto fail = [&](Failure why, int error) -> std::optional<InputFile> {
+    if (failure != nullptr) *failure = why;
+    if (errorText != nullptr) *errorText = std::strerror(error);
     return std::nullopt;
+  };
+  // Non-blocking, so that a FIFO under the name cannot hold the open; the type check below
+  // turns it away, and regular files ignore the flag.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    const int error = errno;
+    return fail(error == ENOENT || error == ENOTDIR ? Failure::Missing : Failure::Unreadable,
+                error);
   }
-  return InputFile(fd);
+  InputFile file(fd);
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(Failure::Missing, ENOENT);
+  file.info_ = InfoOf(st);
+  if (failure != nullptr) *failure = Failure::None;
+  return file;
 }
 
 InputFile::InputFile(int fd) : fd_(fd) {}
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : fd_(other.fd_), buffer_(std::move(other.buffer_)), filled_(other.filled_), pos_(other.pos_) {
+    : fd_(other.fd_),
+      info_(other.info_),
+      buffer_(std::move(other.buffer_)),
+      filled_(other.filled_),
+      pos_(other.pos_) {
   other.fd_ = -1;
 }
 
@@ -79,6 +96,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = other.fd_;
+    info_ = other.info_;
     buffer_ = std::move(other.buffer_);
     filled_ = other.filled_;
     pos_ = other.pos_;
@@ -139,11 +157,7 @@ bool InputFile::Skip(uint64_t count) {
 }
 
 bool InputFile::Seek(uint64_t offset) {
-  struct stat st{};
-  if (::fstat(fd_, &st) != 0 || offset > static_cast<uint64_t>(st.st_size) ||
-      offset > static_cast<uint64_t>(LLONG_MAX)) {
-    return false;
-  }
+  if (offset > static_cast<uint64_t>(info_.size)) return false;
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
   filled_ = 0;
   pos_ = 0;

@@ -17,8 +17,6 @@ struct FileInfo {
   double modifiedUnix = 0;  // last-write time, seconds since 1970-01-01 UTC
 };
 
-// A regular file (links followed) exists under the path.
-bool FileExists(const std::string& path);
 // Size and last-write time of a regular file.
 std::optional<FileInfo> StatFile(const std::string& path);
 
@@ -26,8 +24,16 @@ std::optional<FileInfo> StatFile(const std::string& path);
 // header byte by byte costs no system calls.
 class InputFile {
  public:
-  // Empty when the file cannot be opened; errorText then says why.
-  static std::optional<InputFile> Open(const std::string& path, std::string* errorText = nullptr);
+  enum class Failure { None, Missing, Unreadable };
+
+  // Opens a regular file (links followed). Empty when there is none under the path (failure
+  // Missing; a folder or a device counts as none) or when it cannot be opened (Unreadable,
+  // and errorText says why).
+  static std::optional<InputFile> Open(const std::string& path, Failure* failure = nullptr,
+                                       std::string* errorText = nullptr);
+
+  // Size and last-write time of the file when it was opened.
+  const FileInfo& Info() const { return info_; }
 
   InputFile(InputFile&& other) noexcept;
   InputFile& operator=(InputFile&& other) noexcept;
@@ -52,6 +58,7 @@ class InputFile {
   bool Fill();
 
   int fd_ = -1;
+  FileInfo info_;
   std::unique_ptr<char[]> buffer_;  // allocated on the first read, never zero-filled
   size_t filled_ = 0;
   size_t pos_ = 0;

@@ -3,10 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "exif/tag_dictionary.h"
 #include "exif_fixture.h"
+#include "imgsize/img_size.h"
 #include "fixtures/iptc_builder.h"
 
 namespace pixmeta::test {
@@ -150,6 +153,20 @@ TEST(JpegContainer, AMissingFileLeavesTheErrorTextEmpty) {
   EXPECT_FALSE(c.LoadFile("/nonexistent/a.jpg"));
   EXPECT_EQ(c.ErrorText(), "");
   EXPECT_FALSE(c.HasMetadata());
+}
+
+TEST(JpegContainer, AFifoOrAFolderUnderAJpegNameIsNoFile) {
+  TempDir dir;
+  const std::string fifo = dir.path() + "pipe.jpg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = dir.path() + "folder.jpg";
+  std::filesystem::create_directory(folder);
+  for (const std::string& path : {fifo, folder}) {
+    TimgData c;
+    EXPECT_FALSE(c.LoadFile(path));  // returns at once: a FIFO without a writer would block
+    EXPECT_EQ(c.ErrorText(), "");
+    EXPECT_FALSE(TImgSize(path).IsValid());
+  }
 }
 
 TEST(JpegContainer, AFileThatCannotBeOpenedIsAnIllegalConstruction) {
