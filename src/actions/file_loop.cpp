@@ -10,7 +10,8 @@
 #include "imgsize/img_size.h"
 #include "makernotes/maker_note_decoder.h"
 #include "platform/file_system.h"
-#include "util/file_enum.h"
+#include "util/file_patterns.h"
+#include "util/path_parts.h"
 #include "util/text_utils.h"
 
 namespace pixmeta {

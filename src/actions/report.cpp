@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "iptc/iptc_table.h"
-#include "util/file_enum.h"
+#include "util/path_parts.h"
 
 namespace pixmeta {
 namespace {

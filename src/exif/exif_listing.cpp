@@ -6,7 +6,7 @@
 #include "exif/jpeg_container.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "util/file_enum.h"
+#include "util/path_parts.h"
 
 namespace pixmeta {
 

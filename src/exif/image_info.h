@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "exif/byte_reader.h"
+#include "records/byte_reader.h"
 #include "exif/maker_note_host.h"
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 #include "util/string_list.h"
 
 namespace pixmeta {

@@ -4,7 +4,7 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
-#include "util/file_enum.h"
+#include "util/path_parts.h"
 
 namespace pixmeta {
 namespace {

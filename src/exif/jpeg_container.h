@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "exif/byte_reader.h"
+#include "records/byte_reader.h"
 #include "exif/image_info.h"
 #include "exif/maker_note_host.h"
 #include "iptc/iptc_data.h"

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 
 namespace pixmeta {
 

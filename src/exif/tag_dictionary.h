@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 
 namespace pixmeta {
 

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <limits>
 
-#include "exif/byte_reader.h"
+#include "records/byte_reader.h"
 #include "exif/tag_dictionary.h"
 #include "platform/clock.h"
 #include "util/text_utils.h"

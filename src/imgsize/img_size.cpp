@@ -6,10 +6,10 @@
 #include <string_view>
 #include <utility>
 
-#include "exif/byte_reader.h"
+#include "records/byte_reader.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
-#include "util/file_enum.h"
+#include "util/path_parts.h"
 
 namespace pixmeta {
 namespace {

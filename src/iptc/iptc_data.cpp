@@ -1,6 +1,6 @@
 #include "iptc/iptc_data.h"
 
-#include "exif/byte_reader.h"
+#include "records/byte_reader.h"
 #include "iptc/comma_text.h"
 #include "iptc/iptc_table.h"
 #include "platform/code_page.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 #include "util/string_list.h"
 
 namespace pixmeta {

@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 #include "util/string_list.h"
 
 namespace pixmeta {

@@ -4,7 +4,7 @@
 
 #include "main/run_driver.h"
 #include "platform/console.h"
-#include "util/file_enum.h"
+#include "util/program_location.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

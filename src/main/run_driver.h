@@ -6,7 +6,7 @@
 
 #include "actions/run_context.h"
 #include "platform/console.h"
-#include "util/file_enum.h"
+#include "util/program_location.h"
 
 namespace pixmeta {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 
 namespace pixmeta {
 

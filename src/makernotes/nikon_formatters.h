@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 
 namespace pixmeta {
 

@@ -1,4 +1,4 @@
-#include "exif/byte_reader.h"
+#include "records/byte_reader.h"
 
 namespace pixmeta {
 namespace {

@@ -1,4 +1,4 @@
-#include "exif/tag_entry.h"
+#include "records/tag_entry.h"
 
 namespace pixmeta {
 
