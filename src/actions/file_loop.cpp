@@ -10,7 +10,6 @@
 #include "imgsize/img_size.h"
 #include "makernotes/maker_note_decoder.h"
 #include "platform/file_system.h"
-#include "util/file_patterns.h"
 #include "util/path_parts.h"
 #include "util/text_utils.h"
 
@@ -67,33 +66,46 @@ void ProcessFile(RunContext& run, FileState& file) {
 
 }  // namespace
 
-bool ExpandFileArguments(std::string_view fileArgs, StringList& fileList) {
-  StringList shortNames;  // filled by the search, never read
-  bool found = false;
-  size_t start = 0;
-  for (size_t piece = 0; piece < kMaxFilePatterns && start <= fileArgs.size(); ++piece) {
-    size_t comma = fileArgs.find(',', start);
-    if (comma == std::string_view::npos) comma = fileArgs.size();
-    const std::string_view pattern = Trim(fileArgs.substr(start, comma - start));
-    start = comma + 1;
-    if (pattern.empty()) break;
-    const bool recurse = pattern.find(platform::kSeparator) != std::string_view::npos;
-    if (FindFiles83(pattern, pattern, fileList, recurse, shortNames)) found = true;
-  }
-  return found;
-}
-
 LoopOutcome RunFileLoop(RunContext& run) {
-  StringList fileList;
-  if (!ExpandFileArguments(run.settings.fileArgs, fileList)) return LoopOutcome::NoFileFound;
+  FileArgumentList files(run.settings.fileArgs);
   FileState file;
-  file.fileCount = fileList.Count();
-  for (size_t i = 0; i < fileList.Count(); ++i) {
-    file.index = i;
-    file.path = fileList[i];
+  std::string next;
+  if (!files.Next(file.path)) return LoopOutcome::NoFileFound;
+  // One file is looked up ahead, so a file knows whether others follow it.
+  bool haveNext = files.Next(next);
+  file.severalFiles = haveNext;
+  for (file.index = 0;; ++file.index) {
     ProcessFile(run, file);
+    if (!haveNext) break;
+    file.path.swap(next);
+    haveNext = files.Next(next);
   }
   return LoopOutcome::Done;
+}
+
+bool FileArgumentList::Next(std::string& path) {
+  for (;;) {
+    if (search_ && search_->Next(path)) return true;
+    if (!StartNextPiece()) return false;
+  }
+}
+
+bool FileArgumentList::StartNextPiece() {
+  search_.reset();
+  if (ended_) return false;
+  const size_t comma = rest_.find(',');
+  const std::string_view piece = Trim(rest_.substr(0, comma));
+  if (comma == std::string_view::npos) {
+    ended_ = true;
+  } else {
+    rest_.remove_prefix(comma + 1);
+  }
+  if (piece.empty()) {
+    ended_ = true;
+    return false;
+  }
+  search_.emplace(piece, SearchesSubfolders(piece));
+  return true;
 }
 
 }  // namespace pixmeta

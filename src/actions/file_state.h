@@ -9,8 +9,8 @@ namespace pixmeta {
 
 struct FileState {
   std::string path;
-  size_t index = 0;      // position of the file in the file list
-  size_t fileCount = 0;  // files in the file list
+  size_t index = 0;           // position of the file in the file list
+  bool severalFiles = false;  // the file list holds more than one file
   StringList report;     // section headings and key=value lines of the file
   std::string latitude;  // signed coordinate texts, from the report
   std::string longitude;

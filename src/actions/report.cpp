@@ -38,7 +38,7 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
     report.Add("[Exif]");
     report.AddAll(container.Exif()->NameValueList());
   }
-  if (s.show && file.fileCount > 1) {
+  if (s.show && file.severalFiles) {
     if (file.index > 0) run.outputList.Add("###");
     run.outputList.Add("[Filename]");
     run.outputList.Add(file.path);

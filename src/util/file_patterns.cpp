@@ -1,40 +1,47 @@
 #include "util/file_patterns.h"
 
 #include <optional>
-#include <string>
 
 #include "platform/dir_search.h"
 #include "platform/file_system.h"
 #include "util/path_parts.h"
 
 namespace pixmeta {
-using platform::kSeparator;
 
-bool FindFiles83(std::string_view longPattern, std::string_view shortPattern,
-                 StringList& longList, bool recurse, StringList& shortList) {
-  if (shortPattern.empty()) shortPattern = longPattern;
-  const std::string folder(FolderPart(longPattern));
-  const std::string_view mask = FileNamePart(longPattern);
-  const std::string longPrefix = recurse ? folder : std::string();
-  const std::string shortPrefix = recurse ? std::string(FolderPart(shortPattern)) : std::string();
+PatternSearch::PatternSearch(std::string_view pattern, bool recurse)
+    : mask_(FileNamePart(pattern)), recurse_(recurse) {
+  pendingFolders_.emplace_back(FolderPart(pattern));
+}
 
-  const std::optional<platform::FolderListing> listing =
-      platform::ListFolder(folder, mask, recurse);
-  if (!listing) {
-    longList.Add(std::string(kFindFilesMarker));
-    shortList.Add(std::string(kFindFilesMarker));
-    return true;
+bool PatternSearch::Next(std::string& path) {
+  for (;;) {
+    if (nextFile_ < files_.size()) {
+      path.assign(folder_);
+      path += files_[nextFile_++];
+      return true;
+    }
+    if (pendingFolders_.empty()) return false;
+    folder_ = std::move(pendingFolders_.back());
+    pendingFolders_.pop_back();
+    files_.clear();
+    nextFile_ = 0;
+    std::optional<platform::FolderListing> listing =
+        platform::ListFolder(folder_, mask_, recurse_);
+    if (!listing) {
+      path.assign(kFindFilesMarker);
+      return true;
+    }
+    files_ = std::move(listing->files);
+    // Pushed last to first, so the first subfolder is listed next.
+    for (auto sub = listing->folders.rbegin(); sub != listing->folders.rend(); ++sub) {
+      pendingFolders_.push_back(folder_ + *sub + platform::kSeparator);
+    }
   }
-  for (const std::string& name : listing->files) {
-    longList.Add(longPrefix + name);
-    shortList.Add(shortPrefix + name);
-  }
-  for (const std::string& sub : listing->folders) {
-    const std::string longSub = longPrefix + sub + kSeparator + std::string(mask);
-    const std::string shortSub = shortPrefix + sub + kSeparator + std::string(mask);
-    FindFiles83(longSub, shortSub, longList, true, shortList);
-  }
-  return !longList.Empty();
+}
+
+bool SearchesSubfolders(std::string_view pattern) {
+  return pattern.find(platform::kSeparator) != std::string_view::npos &&
+         pattern.find_first_of("*?") != std::string_view::npos;
 }
 
 }  // namespace pixmeta

@@ -120,15 +120,31 @@ TEST_F(FileSelection, CommasSplitPatternsAndABlankPieceEndsTheList) {
   EXPECT_THAT(r.out, HasSubstr(kNotFound));
 }
 
-TEST_F(FileSelection, AtMostOneHundredPatternsAreSearched) {
+TEST_F(FileSelection, EveryShellExpandedArgumentIsProcessedInOrder) {
+  // As a shell hands over photos/*.jpg: one argument per file, each with its folder.
+  const std::string jpeg = JpegBuilder().Build();
   std::vector<std::string> args = {"-l=9"};
-  for (int i = 0; i < 100; ++i) args.push_back("missing.jpg");
-  args.push_back("b.jpg");
-  const CliResult r = box_.Run(args);
-  EXPECT_THAT(FileLines(r), IsEmpty());
-  EXPECT_THAT(r.out, HasSubstr(kNotFound));
-  args.erase(args.begin() + 1);
-  EXPECT_THAT(FileLines(box_.Run(args)), ElementsAre("b.jpg"));
+  std::vector<std::string> expected;
+  for (int i = 0; i < 1500; ++i) {
+    const std::string name = "many/" + std::to_string(1500 - i) + ".jpg";
+    box_.dir().Write("work/" + name, jpeg);
+    args.push_back(name);
+    expected.push_back(name);
+  }
+  // A file of the same name in a subfolder is not looked for.
+  box_.dir().Write("work/many/alpha/1.jpg", jpeg);
+  EXPECT_EQ(FileLines(box_.Run(args)), expected);
+}
+
+TEST_F(FileSelection, ANameWithAFolderIsNotSearchedForInSubfolders) {
+  box_.dir().Write("work/photos/y.jpg", JpegBuilder().Build());
+  box_.dir().Write("work/photos/alpha/y.jpg", JpegBuilder().Build());
+  box_.dir().Write("work/photos/alpha/z.jpg", JpegBuilder().Build());
+  EXPECT_THAT(FileLines(box_.Run({"-l=9", "photos/y.jpg", "photos/z.jpg"})),
+              ElementsAre("photos/y.jpg"));
+  // Quoted, a pattern with a folder still searches every folder below it.
+  EXPECT_THAT(FileLines(box_.Run({"-l=9", "photos/*.jpg"})),
+              ElementsAre("photos/y.jpg", "photos/alpha/y.jpg", "photos/alpha/z.jpg"));
 }
 
 TEST(Logs, ErrorsAreSavedAndPrintedAfterTheOutput) {

@@ -63,5 +63,14 @@ TEST(ListFolder, ExactNamesAndLinks) {
   EXPECT_TRUE(missing->files.empty());
 }
 
+TEST(ListFolder, AnExactNameOfAHiddenFileIsNotListed) {
+  TempDir dir;
+  dir.Write(".hidden.jpg", "x");
+  dir.Write("shown.jpg", "x");
+  EXPECT_TRUE(ListFolder(dir.path(), ".hidden.jpg", false)->files.empty());
+  EXPECT_TRUE(ListFolder(dir.path(), ".hidden.jpg", true)->files.empty());
+  EXPECT_THAT(ListFolder(dir.path(), "shown.jpg", false)->files, ElementsAre("shown.jpg"));
+}
+
 }  // namespace
 }  // namespace pixmeta::platform
