@@ -51,10 +51,12 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
   if (s.show && s.xmlBlock) run.outputList.Add(report.Text());
 }
 
-void AddIptcKeyList(RunContext& run) { run.outputList.AddAll(IptcKeyListing()); }
+void AddIptcKeyList(RunContext& run) {
+  for (const std::string_view line : IptcKeyListing()) run.outputList.Add(line);
+}
 
 void AddOrientationLine(RunContext& run, const FileState& file) {
-  const std::string orientation = file.report.ValueOf("Orientation");
+  const std::string_view orientation = file.report.ValueOf("Orientation");
   std::string line(FileNamePart(file.path));
   line += '\t';
   line += orientation;

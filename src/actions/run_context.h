@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "util/output_spool.h"
 #include "util/string_list.h"
 
 namespace pixmeta {
@@ -56,15 +57,18 @@ struct RunSettings {
 };
 
 struct RunContext {
-  explicit RunContext(platform::Console& out) : console(out) {}
+  // memoryBound: how much text each of the three growing lists keeps in memory.
+  explicit RunContext(platform::Console& out,
+                      size_t memoryBound = OutputSpool::kDefaultMemoryBound)
+      : console(out), outputList(memoryBound), errorLog(memoryBound), infoLog(memoryBound) {}
 
   platform::Console& console;
   RunSettings settings;
   StringList kmlHeader;
-  StringList outputList;
+  OutputSpool outputList;
   StringList kmlFooter;
-  StringList errorLog;
-  StringList infoLog;
+  OutputSpool errorLog;
+  OutputSpool infoLog;
 };
 
 }  // namespace pixmeta

@@ -30,20 +30,30 @@ void AddKmlFrame(RunContext& run) {
   run.kmlFooter.Add("</Document></kml>");
 }
 
+// Writes header, the spool's items and footer to a file that replaces path only when the
+// whole text is written; false with errorText when it cannot be.
+bool SaveText(const std::string& path, const std::string& header, const OutputSpool& items,
+              const std::string& footer, std::string& errorText) {
+  std::optional<platform::ReplacingFile> file = platform::ReplacingFile::Create(path, errorText);
+  if (!file) return false;
+  const auto write = [&file](std::string_view bytes) { return file->Write(bytes); };
+  write(platform::ToOutputUtf8(header));
+  items.WriteTo(write);
+  write(platform::ToOutputUtf8(footer));
+  return file->Commit(errorText);
+}
+
 // Saves a log beside the program, else in the user's state folder; a log that cannot be
 // saved anywhere is reported on the console.
-void SaveLog(const StringList& log, const std::string& suffix, const ProgramLocation& location,
+void SaveLog(const OutputSpool& log, const std::string& suffix, const ProgramLocation& location,
              platform::Console& console) {
   const std::string fileName = location.programBaseName + suffix;
-  std::string firstError;
-  for (const std::optional<std::string>& folder :
-       {std::optional<std::string>(location.programDir), platform::UserStateFolder()}) {
-    if (!folder) continue;
-    const std::string path = *folder + fileName;
-    platform::DeleteFile(path);
-    std::string error;
-    if (log.SaveToFile(path, error)) return;
-    if (firstError.empty()) firstError = path + ": " + error;
+  std::string error;
+  const std::string path = location.programDir + fileName;
+  if (SaveText(path, {}, log, {}, error)) return;
+  const std::string firstError = path + ": " + error;
+  if (const std::optional<std::string> state = platform::UserStateFolder()) {
+    if (SaveText(*state + fileName, {}, log, {}, error)) return;
   }
   console.WriteLine("#ERROR: " + firstError + " (log not written)");
 }
@@ -55,27 +65,31 @@ bool WriteOutputList(RunContext& run) {
   // The output list and the footer each end with one more line end; on the console the
   // header does too, while in the file its lines stand alone.
   const std::string& outFile = run.settings.outFile;
-  std::string text;
-  run.kmlHeader.AppendText(text);
-  if (outFile.empty()) text += "\r\n";
-  run.outputList.AppendText(text);
-  text += "\r\n";
-  run.kmlFooter.AppendText(text);
-  text += "\r\n";
   if (outFile.empty()) {
-    run.console.WriteText(text);
+    platform::Console& console = run.console;
+    console.WriteText(run.kmlHeader.Text());
+    console.WriteText("\r\n");
+    run.outputList.WriteTo([&console](std::string_view text) {
+      console.WriteText(text);
+      return true;
+    });
+    console.WriteText("\r\n");
+    console.WriteText(run.kmlFooter.Text());
+    console.WriteText("\r\n");
     return true;
   }
-  platform::DeleteFile(outFile);
   std::string error;
-  if (platform::WriteFile(outFile, platform::ToOutputUtf8(text), error)) return true;
+  if (SaveText(outFile, run.kmlHeader.Text(), run.outputList, "\r\n" + run.kmlFooter.Text() + "\r\n",
+               error)) {
+    return true;
+  }
   run.console.WriteLine("#ERROR: " + outFile + ": " + error);
   return false;
 }
 
 int RunProgram(std::span<const std::string> args, const ProgramLocation& location,
-               platform::Console& console) {
-  RunContext run(console);
+               platform::Console& console, size_t memoryBound) {
+  RunContext run(console, memoryBound);
   std::string title(kProgramTitle);
   title += " v";
   title += kProgramVersion;
@@ -105,7 +119,10 @@ int RunProgram(std::span<const std::string> args, const ProgramLocation& locatio
     SaveLog(run.errorLog, "-error.txt", location, console);
     console.WriteLine("");
     console.WriteLine("#ERROR: (This tool can not create EXIF segment)");
-    console.WriteText(run.errorLog.Text());
+    run.errorLog.WriteTo([&console](std::string_view text) {
+      console.WriteText(text);
+      return true;
+    });
     console.WriteLine("");
   }
   SaveLog(run.infoLog, "-info.txt", location, console);

@@ -12,8 +12,10 @@ namespace pixmeta {
 
 // Runs the program on its arguments (without the program path) and returns the exit code:
 // 0 after a normal run, 1 without arguments, 2 when the output file cannot be written.
+// memoryBound is how much text the output list and the logs keep in memory.
 int RunProgram(std::span<const std::string> args, const ProgramLocation& location,
-               platform::Console& console);
+               platform::Console& console,
+               size_t memoryBound = OutputSpool::kDefaultMemoryBound);
 
 // Writes the output list, framed by the KML header and footer, to settings.outFile or to
 // the console; false (after an "#ERROR: " line) when the file cannot be written.

@@ -1,7 +1,11 @@
 #include "platform/code_page.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pixmeta::platform {
 namespace {
@@ -63,6 +67,26 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
   return len;
 }
 
+// The end of the run of bytes from i on that are copied as they are: bytes below 0x80, and
+// with lfLineEnds not CR either.
+size_t PlainRunEnd(std::string_view text, size_t i, bool lfLineEnds) {
+  const char* p = text.data();
+  const size_t n = text.size();
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i special = block;  // the high bit of each byte marks it
+    if (lfLineEnds) special = _mm_or_si128(special, _mm_cmpeq_epi8(block, cr));
+    if (const int mask = _mm_movemask_epi8(special); mask != 0) {
+      return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    }
+  }
+#endif
+  while (i < n && static_cast<unsigned char>(p[i]) < 0x80 && !(lfLineEnds && p[i] == '\r')) ++i;
+  return i;
+}
+
 struct CaseTables {
   std::array<char, 256> upper{};
   std::array<char, 256> lower{};
@@ -95,24 +119,31 @@ const CaseTables& Tables() {
 
 std::string ToOutputUtf8(std::string_view text) {
   std::string out;
-  out.reserve(text.size() + text.size() / 8);
+  AppendOutputUtf8(out, text, false);
+  return out;
+}
+
+void AppendOutputUtf8(std::string& out, std::string_view text, bool lfLineEnds) {
+  out.reserve(out.size() + text.size() + text.size() / 16);
   size_t i = 0;
   while (i < text.size()) {
-    // Plain ASCII runs are copied whole.
-    size_t run = i;
-    while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) ++run;
-    out.append(text.substr(i, run - i));
+    const size_t run = PlainRunEnd(text, i, lfLineEnds);
+    out.append(text.data() + i, run - i);
     i = run;
     if (i == text.size()) break;
-    if (const size_t len = Utf8SequenceLength(text, i); len > 0) {
-      out.append(text.substr(i, len));
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == '\r') {
+      const bool pair = i + 1 < text.size() && text[i + 1] == '\n';
+      out += pair ? '\n' : '\r';
+      i += pair ? 2 : 1;
+    } else if (const size_t len = Utf8SequenceLength(text, i); len > 0) {
+      out.append(text.data() + i, len);
       i += len;
     } else {
-      AppendUtf8(out, CodePointOf(static_cast<unsigned char>(text[i])));
+      AppendUtf8(out, CodePointOf(byte));
       ++i;
     }
   }
-  return out;
 }
 
 char UpperByte(char c) { return Tables().upper[static_cast<unsigned char>(c)]; }

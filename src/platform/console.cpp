@@ -23,15 +23,7 @@ void Console::WriteLine(std::string_view line) {
 }
 
 void Console::WriteText(std::string_view text) {
-  const std::string utf8 = ToOutputUtf8(text);
-  pending_.reserve(pending_.size() + utf8.size());
-  // CR LF becomes LF; everything between the pairs is copied in one piece.
-  size_t start = 0;
-  for (size_t cr = utf8.find("\r\n"); cr != std::string::npos; cr = utf8.find("\r\n", start)) {
-    pending_.append(utf8, start, cr - start);
-    start = cr + 1;
-  }
-  pending_.append(utf8, start);
+  AppendOutputUtf8(pending_, text, true);
   if (target_ == Target::StandardOutput && pending_.size() >= kFlushThreshold) Flush();
 }
 

@@ -166,35 +166,121 @@ bool InputFile::Seek(uint64_t offset) {
 
 bool InputFile::AtEnd() { return pos_ >= filled_ && !Fill(); }
 
-bool WriteFile(const std::string& path, std::string_view bytes, std::string& errorText) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return Fail(errorText);
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      Fail(errorText);
-      ::close(fd);
-      return false;
-    }
+    if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
-  if (::close(fd) != 0) return Fail(errorText);
   return true;
 }
 
-bool SaveLines(const std::string& path, std::span<const std::string> lines,
-               std::string& errorText) {
-  std::string text;
-  for (const std::string& line : lines) {
-    text += ToOutputUtf8(line);
-    text += "\r\n";
+}  // namespace
+
+std::optional<ReplacingFile> ReplacingFile::Create(const std::string& target,
+                                                   std::string& errorText) {
+  const size_t slash = target.rfind(kSeparator);
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string name = target.substr(folder.size());
+  // Hidden, so that no file search lists it, and unique to this process.
+  const std::string stem = folder + "." + name + "." + std::to_string(::getpid()) + ".";
+  for (int attempt = 0;; ++attempt) {
+    std::string temporary = stem + std::to_string(attempt);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return ReplacingFile(fd, target, std::move(temporary));
+    if (errno != EEXIST || attempt >= 100) {
+      Fail(errorText);
+      return std::nullopt;
+    }
   }
-  return WriteFile(path, text, errorText);
 }
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+ReplacingFile::ReplacingFile(int fd, std::string target, std::string temporary)
+    : fd_(fd), target_(std::move(target)), temporary_(std::move(temporary)) {}
+
+ReplacingFile::ReplacingFile(ReplacingFile&& other) noexcept
+    : fd_(other.fd_),
+      error_(other.error_),
+      target_(std::move(other.target_)),
+      temporary_(std::move(other.temporary_)) {
+  other.fd_ = -1;
+  other.temporary_.clear();
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+bool ReplacingFile::Write(std::string_view bytes) {
+  if (error_ == 0 && !WriteAll(fd_, bytes)) error_ = errno != 0 ? errno : EIO;
+  return error_ == 0;
+}
+
+bool ReplacingFile::Commit(std::string& errorText) {
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && error_ == 0) error_ = errno;
+  if (error_ == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error_ = errno;
+  if (error_ != 0) {
+    errorText = std::strerror(error_);
+    return false;
+  }
+  temporary_.clear();
+  return true;
+}
+
+std::optional<SpillFile> SpillFile::Create() {
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string folder = tmp != nullptr && *tmp == '/' ? tmp : "/tmp";
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // File systems without unnamed files: a named one, unlinked at once.
+    std::string path = folder + "/pixmeta-spill-XXXXXX";
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    ::unlink(path.c_str());
+  }
+  return SpillFile(fd);
+}
+
+SpillFile::SpillFile(SpillFile&& other) noexcept : fd_(other.fd_), size_(other.size_) {
+  other.fd_ = -1;
+}
+
+SpillFile::~SpillFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool SpillFile::Append(std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                               static_cast<off_t>(size_ + done));
+    if (n < 0 && errno == EINTR) continue;
+    // What a failed append wrote lies past Size, where no read looks and the next append
+    // writes again.
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  size_ += bytes.size();
+  return true;
+}
+
+size_t SpillFile::ReadAt(uint64_t offset, char* dest, size_t count) const {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd_, dest + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
 
 bool SetFileTimes(const std::string& path, std::optional<double> accessedUnix,
                   std::optional<double> modifiedUnix, std::string& errorText) {

@@ -64,12 +64,60 @@ class InputFile {
   size_t pos_ = 0;
 };
 
-// Writes the whole text; true on success, else errorText says why.
-bool WriteFile(const std::string& path, std::string_view bytes, std::string& errorText);
-// Saves lines as UTF-8 (see ToOutputUtf8), each ended by CR LF.
-bool SaveLines(const std::string& path, std::span<const std::string> lines,
-               std::string& errorText);
-bool DeleteFile(const std::string& path);
+// A new file that replaces its target only when it is complete: it is written under a
+// hidden temporary name in the target's folder and renamed over the target by Commit. So
+// the target always holds either its old content or the whole new one, whatever happens to
+// the run, and a second run at the same time never mixes its text into it. Without Commit
+// the temporary file is removed.
+class ReplacingFile {
+ public:
+  // None, with errorText, when the folder cannot take a new file.
+  static std::optional<ReplacingFile> Create(const std::string& target, std::string& errorText);
+
+  ReplacingFile(ReplacingFile&& other) noexcept;
+  ReplacingFile& operator=(ReplacingFile&&) = delete;
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  ~ReplacingFile();
+
+  // False once anything could not be written; errorText says why at Commit.
+  bool Write(std::string_view bytes);
+  // Closes the file and puts it in the target's place; false with errorText on failure.
+  bool Commit(std::string& errorText);
+
+ private:
+  ReplacingFile(int fd, std::string target, std::string temporary);
+
+  int fd_ = -1;
+  int error_ = 0;  // the first write error
+  std::string target_;
+  std::string temporary_;
+};
+
+// A temporary file without a name (it vanishes with the process), for text that is kept
+// out of memory until it is written out.
+class SpillFile {
+ public:
+  static std::optional<SpillFile> Create();
+
+  SpillFile(SpillFile&& other) noexcept;
+  SpillFile& operator=(SpillFile&&) = delete;
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+  ~SpillFile();
+
+  // Appends all bytes or, when that fails, leaves the file as it was and returns false.
+  bool Append(std::string_view bytes);
+  uint64_t Size() const { return size_; }
+  // Reads up to count bytes from offset; how many were read.
+  size_t ReadAt(uint64_t offset, char* dest, size_t count) const;
+
+ private:
+  explicit SpillFile(int fd) : fd_(fd) {}
+
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
 
 // Sets the last-write time (seconds since 1970-01-01 UTC) and, when given, the last-access
 // time. Linux keeps no creation time that could be set.

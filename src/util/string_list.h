@@ -1,7 +1,11 @@
-// An ordered list of text lines: every list of output, log and report lines is one. An item
-// may itself hold several lines.
+// An ordered list of text lines, kept as one text: every line is followed by CR LF, and the
+// start of each line is recorded, so the joined text costs nothing and a line may itself
+// hold line breaks. Lists of report lines and the lists the listings fill are this type.
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,31 +14,56 @@ namespace pixmeta {
 
 class StringList {
  public:
-  void Add(std::string line) { lines_.push_back(std::move(line)); }
+  void Add(std::string_view line);
+  // One line made of the parts, in order.
+  void AddJoined(std::initializer_list<std::string_view> parts);
   void AddAll(const StringList& other);
-  void AddAll(StringList&& other);
-  void Clear() { lines_.clear(); }
+  // Keeps the memory for the next use.
+  void Clear();
 
-  size_t Count() const { return lines_.size(); }
-  bool Empty() const { return lines_.empty(); }
-  const std::string& operator[](size_t i) const { return lines_[i]; }
-  const std::vector<std::string>& Lines() const { return lines_; }
-  auto begin() const { return lines_.begin(); }
-  auto end() const { return lines_.end(); }
+  size_t Count() const { return starts_.size(); }
+  bool Empty() const { return starts_.empty(); }
+  std::string_view operator[](size_t i) const;
 
   // The text after the first "=" of the first line whose text before its first "=" equals
-  // key, ignoring letter case; empty when there is none.
-  std::string ValueOf(std::string_view key) const;
+  // key, ignoring letter case; empty when there is none. The view lasts until the list
+  // changes.
+  std::string_view ValueOf(std::string_view key) const;
 
   // All lines joined, each ended by CR LF.
-  std::string Text() const;
-  void AppendText(std::string& out) const;
+  const std::string& Text() const { return text_; }
 
-  // Saves the lines as UTF-8 with CR LF line ends; false with errorText on failure.
-  bool SaveToFile(const std::string& path, std::string& errorText) const;
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = std::string_view;
+    Iterator() = default;
+    Iterator(const StringList* list, size_t i) : list_(list), i_(i) {}
+    std::string_view operator*() const { return (*list_)[i_]; }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++i_;
+      return before;
+    }
+    bool operator==(const Iterator& other) const { return i_ == other.i_; }
+
+   private:
+    const StringList* list_ = nullptr;
+    size_t i_ = 0;
+  };
+  Iterator begin() const { return {this, 0}; }
+  Iterator end() const { return {this, Count()}; }
 
  private:
-  std::vector<std::string> lines_;
+  std::string text_;
+  std::vector<size_t> starts_;
 };
 
 }  // namespace pixmeta

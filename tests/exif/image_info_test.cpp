@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fixtures/lines.h"
+
 #include "exif/tag_dictionary.h"
 #include "exif_fixture.h"
 
@@ -17,7 +19,6 @@ std::vector<std::string> Names(const TImageInfo& exif) {
   return names;
 }
 
-std::vector<std::string> Lines(const StringList& list) { return list.Lines(); }
 
 // Every test of value texts runs on a little-endian and a big-endian block.
 class ExifValues : public ::testing::TestWithParam<bool> {
@@ -70,7 +71,7 @@ TEST_P(ExifValues, CodedValuesMatchWholeValuesOnly) {
   EXPECT_EQ(f->exif().GetInt("Orientation"), 6);
   // An entry without a listed value has an empty text and is left out of the name list.
   EXPECT_EQ(f->exif().LookupIndex("ExposureProgram") >= 0, true);
-  for (const std::string& line : f->exif().NameValueList()) {
+  for (const std::string_view line : f->exif().NameValueList()) {
     EXPECT_FALSE(line.starts_with("ExposureProgram")) << line;
   }
 }

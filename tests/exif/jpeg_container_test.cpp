@@ -10,6 +10,7 @@
 #include "exif/tag_dictionary.h"
 #include "exif_fixture.h"
 #include "imgsize/img_size.h"
+#include "fixtures/lines.h"
 #include "fixtures/iptc_builder.h"
 
 namespace pixmeta::test {
@@ -263,7 +264,7 @@ TEST(JpegContainer, MetadataXmlWrapsFileFactsAndTheExifBlock) {
   LoadedFile f("a.jpg", JpegBuilder().Exif(SimpleExif()).Build());
   const auto xml = f.container().MetadataXml();
   ASSERT_TRUE(xml);
-  const auto& lines = xml->Lines();
+  const std::vector<std::string> lines = Lines(*xml);
   const std::string folder = f.path().substr(0, f.path().rfind('/') + 1);
   ASSERT_GE(lines.size(), 9u);
   EXPECT_EQ(lines[0], "<dImageFile>");
@@ -299,7 +300,8 @@ TEST(JpegContainer, TheFirstApp13BecomesTheIptcObjectsSegment) {
   EXPECT_FALSE(c.Iptc()->HasEntries());
   c.Iptc()->LoadFromSegment(c.IptcSegment());
   const auto xml = c.MetadataXml();
-  EXPECT_THAT(std::vector<std::string>(xml->Lines().end() - 6, xml->Lines().end()),
+  const std::vector<std::string> lines = Lines(*xml);
+  EXPECT_THAT(std::vector<std::string>(lines.end() - 6, lines.end()),
               ElementsAre("   <ITPCdata>", "   <City>", "      Paris", "   </City>",
                           "   </ITPCdata>", "</dImageFile>"));
 }

@@ -5,12 +5,14 @@
 #include <map>
 #include <vector>
 
+#include "fixtures/lines.h"
 #include "fixtures/iptc_builder.h"
 
 namespace pixmeta {
 namespace {
 
 using test::IptcBuilder;
+using test::Lines;
 
 class FakeHost : public IptcHost {
  public:
@@ -26,7 +28,6 @@ class FakeHost : public IptcHost {
   std::vector<std::string> reads;
 };
 
-std::vector<std::string> Lines(const StringList& list) { return list.Lines(); }
 
 TTagEntry Entry(uint16_t tag, std::string name, std::string text = {}) {
   TTagEntry entry;

@@ -60,7 +60,7 @@ TEST(IptcTable, KeyListingHasOneLinePerRowButTheRecordVersion) {
   EXPECT_EQ(lines[2], "  --IPTC:ObjectName=\"Object name\", max size=64, Tag#5");
   EXPECT_EQ(lines[42], "  --IPTC:ImageCaption=\"Image caption\", max size=2000, Tag#120");
   EXPECT_EQ(lines[47], "  --IPTC:Subfile=\"Subfile\", max size=2, Tag#10");
-  for (const std::string& line : lines) EXPECT_EQ(line.find("SKIP"), std::string::npos);
+  for (const std::string_view line : lines) EXPECT_EQ(line.find("SKIP"), std::string::npos);
 }
 
 }  // namespace

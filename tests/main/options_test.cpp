@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fixtures/lines.h"
 #include "fixtures/cli_runner.h"
 #include "util/text_utils.h"
 
@@ -10,6 +11,7 @@ namespace pixmeta {
 namespace {
 
 using ::testing::ElementsAre;
+using test::Lines;
 using test::SplitLines;
 
 class OptionsTest : public ::testing::Test {
@@ -60,7 +62,7 @@ TEST_F(OptionsTest, ParametersAreTrimmedCutAndLogged) {
   EXPECT_FALSE(s_.show);  // "-s=1" is a parameter, and no parameter is named "-s"
   EXPECT_EQ(s_.iptcCaption, "Title");
   EXPECT_EQ(s_.fileArgs, "");  // a name with "=" is never a file
-  EXPECT_THAT(run_.infoLog.Lines(),
+  EXPECT_THAT(Lines(run_.infoLog),
               ElementsAre("param:-c=" + std::string(80, 'x'), "param:-s=1", "param:--unknown=5",
                           "param:name=with=eq.jpg", "param:-t=Title"));
   // The 80-character cut comes before the trimming.
@@ -101,7 +103,7 @@ TEST_F(OptionsTest, IptcParametersKeepTheKeyAsWrittenAndTheLastOneWins) {
   EXPECT_EQ(s_.iptcCategory, "ABC");
   EXPECT_EQ(s_.iptcCopyright, "(c) me");
   EXPECT_EQ(s_.iptcObjectName, "Thing");
-  EXPECT_EQ(run_.infoLog[0], "param:--iptc:city=Paris");
+  EXPECT_EQ(Lines(run_.infoLog)[0], "param:--iptc:city=Paris");
 }
 
 TEST_F(OptionsTest, OtherParameters) {
@@ -130,7 +132,7 @@ TEST_F(OptionsTest, ShortHelpDropsTheHintAndRaisesTheLogLevel) {
   EXPECT_EQ(lines[23], "  --IPTC:List, list possible IPTC metadata keys");
   EXPECT_EQ(lines[24], "");
   EXPECT_EQ(s_.logLevel, 9);
-  EXPECT_THAT(run_.infoLog.Lines(), ElementsAre("flag:-?"));
+  EXPECT_THAT(Lines(run_.infoLog), ElementsAre("flag:-?"));
 }
 
 TEST_F(OptionsTest, LongHelpAddsItsSecondHalf) {

@@ -1,7 +1,9 @@
 #include "main/run_driver.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fixtures/sample_photos.h"
 #include "fixtures/temp_dir.h"
 
 namespace pixmeta {
@@ -59,6 +61,56 @@ TEST_F(OutputListTest, AFileThatCannotBeWrittenIsReported) {
   EXPECT_FALSE(WriteOutputList(run_));
   EXPECT_EQ(console_.Captured(),
             "#ERROR: " + run_.settings.outFile + ": No such file or directory\n");
+}
+
+// Whole runs over more text than the lists keep in memory give the bytes of a run that
+// keeps everything in memory: on the console, in the -o file and in the logs.
+class SpilledRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string photos[] = {test::HarbourPhoto(), test::MeadowPhoto(), test::ScanPhoto()};
+    for (int i = 0; i < 40; ++i) {
+      dir_.Write("photos/" + std::to_string(i) + ".jpg", photos[i % 3]);
+    }
+    unreadable_ = dir_.Unreadable("photos/locked.jpg").has_value();
+  }
+  struct Result {
+    std::string console;
+    std::string info;
+    std::string errors;
+  };
+  Result Run(std::vector<std::string> args, size_t memoryBound) {
+    platform::Console console(platform::Console::Target::Memory);
+    args.push_back(dir_.path() + "photos/*.jpg");
+    EXPECT_EQ(RunProgram(args, {dir_.path(), "pixmeta"}, console, memoryBound), 0);
+    // The first line of the information log holds the time of the run.
+    std::string info = test::ReadBytes(dir_.path() + "pixmeta-info.txt");
+    info.erase(0, info.find('\n'));
+    return {console.Captured(), info, test::ReadBytes(dir_.path() + "pixmeta-error.txt")};
+  }
+  test::TempDir dir_;
+  bool unreadable_ = false;
+};
+
+TEST_F(SpilledRun, TheConsoleAndTheLogsGetTheSameBytes) {
+  const Result memory = Run({"-q", "-s", "-ori"}, OutputSpool::kDefaultMemoryBound);
+  const Result spilled = Run({"-q", "-s", "-ori"}, 256);
+  ASSERT_GT(memory.console.size(), 40 * 1000u);
+  EXPECT_EQ(spilled.console, memory.console);
+  EXPECT_EQ(spilled.info, memory.info);
+  EXPECT_EQ(spilled.errors, memory.errors);
+  if (unreadable_) {
+    EXPECT_THAT(memory.errors, ::testing::HasSubstr("locked.jpg: imgsize exception"));
+  }
+}
+
+TEST_F(SpilledRun, TheOutputFileGetsTheSameBytes) {
+  const std::string out = dir_.path() + "out.txt";
+  Run({"-q", "-s", "-o=" + out}, OutputSpool::kDefaultMemoryBound);
+  const std::string memory = test::ReadBytes(out);
+  Run({"-q", "-s", "-o=" + out}, 100);
+  EXPECT_EQ(test::ReadBytes(out), memory);
+  EXPECT_THAT(memory, ::testing::EndsWith("</dImageFile>\r\n\r\n\r\n\r\n"));
 }
 
 }  // namespace

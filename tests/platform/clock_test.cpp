@@ -16,6 +16,16 @@ TEST(Clock, DayCountsCountFrom1899_12_30) {
   EXPECT_EQ(TimeText(40334.75), "18:00:00");
 }
 
+TEST(Clock, EveryTextKeepsMinutesAndSecondsOfTheTimeOfDay) {
+  const double days = EncodeDayCount({2011, 7, 14, 21, 42, 5}).value();
+  EXPECT_EQ(DateTimeText(days), "2011-07-14 21:42:05");
+  EXPECT_EQ(DateText(days), "2011-07-14");
+  EXPECT_EQ(TimeText(days), "21:42:05");
+  const double early = EncodeDayCount({1999, 1, 2, 3, 4, 59}).value();
+  EXPECT_EQ(DateTimeText(early), "1999-01-02 03:04:59");
+  EXPECT_EQ(TimeText(early), "03:04:59");
+}
+
 TEST(Clock, ImpossibleDatesAreRefused) {
   EXPECT_FALSE(EncodeDayCount({2010, 2, 29}));
   EXPECT_TRUE(EncodeDayCount({2012, 2, 29}));

@@ -22,6 +22,44 @@ TEST(CodePage, OutputKeepsValidUtf8AndConvertsWindows1252Bytes) {
   EXPECT_EQ(ToOutputUtf8("a\xE2\x82"), "a\xC3\xA2\xE2\x80\x9A");
 }
 
+TEST(CodePage, TheEdgesOfTheWindows1252Table) {
+  EXPECT_EQ(ToOutputUtf8("\x80"), "\xE2\x82\xAC");  // euro sign, the first byte of the block
+  EXPECT_EQ(ToOutputUtf8("\x9F"), "\xC5\xB8");      // Y with diaeresis, its last
+  // The bytes the table leaves undefined become the C1 control of the same number.
+  EXPECT_EQ(ToOutputUtf8("\x81"), "\xC2\x81");
+  EXPECT_EQ(ToOutputUtf8("\x8D"), "\xC2\x8D");
+  EXPECT_EQ(ToOutputUtf8("\x8F"), "\xC2\x8F");
+  EXPECT_EQ(ToOutputUtf8("\x90"), "\xC2\x90");
+  EXPECT_EQ(ToOutputUtf8("\x9D"), "\xC2\x9D");
+  // Around the block: the last ASCII byte and the first Latin-1 one pass as their own code.
+  EXPECT_EQ(ToOutputUtf8("\x7F\xA0\xFF"), "\x7F\xC2\xA0\xC3\xBF");
+}
+
+TEST(CodePage, LongPlainRunsAndLineEndsWhereverTheyFall) {
+  // Special bytes at every position of a text longer than the blocks the scan looks at.
+  for (size_t at = 0; at < 40; ++at) {
+    std::string text(40, 'a');
+    text[at] = '\xB0';
+    std::string expected(40, 'a');
+    expected.replace(at, 1, "\xC2\xB0");
+    EXPECT_EQ(ToOutputUtf8(text), expected) << at;
+    std::string lines(40, 'b');
+    lines.replace(at, 1, "\r\n");
+    std::string console;
+    AppendOutputUtf8(console, lines, true);
+    std::string expectedConsole(40, 'b');
+    expectedConsole.replace(at, 1, "\n");
+    EXPECT_EQ(console, expectedConsole) << at;
+    std::string saved;
+    AppendOutputUtf8(saved, lines, false);
+    EXPECT_EQ(saved, lines) << at;
+  }
+  // A CR without LF stays; output is appended to what the buffer holds.
+  std::string out = "x";
+  AppendOutputUtf8(out, "a\rb\r\r\nc\xE9", true);
+  EXPECT_EQ(out, "xa\rb\r\nc\xC3\xA9");
+}
+
 TEST(CodePage, CaseFollowsWindows1252) {
   EXPECT_EQ(UpperCase("abc\xE9\xFF\x9A"), "ABC\xC9\x9F\x8A");
   EXPECT_EQ(LowerCase("ABC\xC9\x9F\x8A"), "abc\xE9\xFF\x9A");

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "fixtures/temp_dir.h"
-
 namespace pixmeta {
 namespace {
 
@@ -21,19 +19,34 @@ TEST(StringList, ValueOfTakesTheFirstLineWhoseKeyMatchesIgnoringCase) {
   EXPECT_EQ(list.ValueOf("Image"), "");
 }
 
-TEST(StringList, TextAndSavedFileEndEveryLineWithCrLf) {
+TEST(StringList, TextEndsEveryLineWithCrLfAndALineMayHoldLineBreaks) {
   StringList list;
   list.Add("one");
   list.Add("");
-  list.Add("Rotated 180\xB0");
-  EXPECT_EQ(list.Text(), "one\r\n\r\nRotated 180\xB0\r\n");
+  list.AddJoined({"Rotated ", "180", "\xB0"});
+  list.Add("two\r\nKey=inside");
+  EXPECT_EQ(list.Text(), "one\r\n\r\nRotated 180\xB0\r\ntwo\r\nKey=inside\r\n");
+  ASSERT_EQ(list.Count(), 4u);
+  EXPECT_EQ(list[2], "Rotated 180\xB0");
+  EXPECT_EQ(list[3], "two\r\nKey=inside");
+  // The line break inside a line does not start a line of its own.
+  EXPECT_EQ(list.ValueOf("Key"), "");
+  EXPECT_EQ(list.ValueOf("two\r\nKey"), "inside");
+  StringList more;
+  more.Add("Key=after");
+  list.AddAll(more);
+  EXPECT_EQ(list.ValueOf("key"), "after");
+  EXPECT_EQ(list[4], "Key=after");
+  list.Clear();
+  EXPECT_TRUE(list.Empty());
+  EXPECT_EQ(list.Text(), "");
+}
 
-  test::TempDir dir;
-  std::string error;
-  ASSERT_TRUE(list.SaveToFile(dir.path() + "out.txt", error)) << error;
-  EXPECT_EQ(test::ReadBytes(dir.path() + "out.txt"), "one\r\n\r\nRotated 180\xC2\xB0\r\n");
-  EXPECT_FALSE(list.SaveToFile(dir.path() + "missing/out.txt", error));
-  EXPECT_EQ(error, "No such file or directory");
+TEST(StringList, AKeyWithAnEqualsSignMatchesNoLine) {
+  StringList list;
+  list.Add("a=b=c");
+  EXPECT_EQ(list.ValueOf("a"), "b=c");
+  EXPECT_EQ(list.ValueOf("a=b"), "");
 }
 
 }  // namespace

@@ -1,0 +1,55 @@
+#include "util/output_spool.h"
+
+#include <memory>
+
+#include "platform/code_page.h"
+
+namespace pixmeta {
+namespace {
+
+constexpr size_t kReadBlock = 1 << 16;
+
+}  // namespace
+
+void OutputSpool::Add(std::string_view item) {
+  platform::AppendOutputUtf8(memory_, item, false);
+  memory_ += "\r\n";
+  ++count_;
+  if (memory_.size() >= memoryBound_ && !spillFailed_) Spill();
+}
+
+void OutputSpool::Spill() {
+  if (!spill_) {
+    if (std::optional<platform::SpillFile> file = platform::SpillFile::Create()) {
+      spill_.emplace(std::move(*file));
+    }
+  }
+  if (spill_ && spill_->Append(memory_)) {
+    memory_.clear();
+  } else {
+    spillFailed_ = true;
+  }
+}
+
+bool OutputSpool::WriteTo(const std::function<bool(std::string_view)>& write) const {
+  if (spill_ && spill_->Size() > 0) {
+    const auto block = std::make_unique_for_overwrite<char[]>(kReadBlock);
+    uint64_t offset = 0;
+    while (offset < spill_->Size()) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadBlock, spill_->Size() - offset));
+      const size_t got = spill_->ReadAt(offset, block.get(), want);
+      if (got != want) return false;
+      // A piece ends after its last line end; the rest comes again with the next piece.
+      std::string_view piece(block.get(), got);
+      if (offset + got < spill_->Size()) {
+        const size_t lineEnd = piece.rfind('\n');
+        if (lineEnd != std::string_view::npos) piece = piece.substr(0, lineEnd + 1);
+      }
+      if (!write(piece)) return false;
+      offset += piece.size();
+    }
+  }
+  return memory_.empty() || write(memory_);
+}
+
+}  // namespace pixmeta

@@ -1,0 +1,44 @@
+// The run-level lists that are written out at the end of a run (the output list and the two
+// logs). They only grow, and a run over many files would otherwise hold all of their text:
+// beyond a bound the text moves to a temporary file, so memory stays flat however long the
+// run is.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace pixmeta {
+
+class OutputSpool {
+ public:
+  static constexpr size_t kDefaultMemoryBound = 4 << 20;
+
+  explicit OutputSpool(size_t memoryBound = kDefaultMemoryBound) : memoryBound_(memoryBound) {}
+
+  // Adds one item: its text as saved files hold it (UTF-8, see ToOutputUtf8) followed by
+  // CR LF. An item may itself hold several lines.
+  void Add(std::string_view item);
+
+  bool Empty() const { return count_ == 0; }
+  size_t Count() const { return count_; }
+
+  // Hands everything added, in order, to write in pieces that each end with a whole line.
+  // False when write refuses a piece or the temporary file cannot be read back.
+  bool WriteTo(const std::function<bool(std::string_view)>& write) const;
+
+ private:
+  void Spill();
+
+  size_t memoryBound_;
+  size_t count_ = 0;
+  std::string memory_;  // the text after what the temporary file holds
+  std::optional<platform::SpillFile> spill_;
+  bool spillFailed_ = false;  // then everything stays in memory
+};
+
+}  // namespace pixmeta
