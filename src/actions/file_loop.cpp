@@ -93,10 +93,19 @@ bool FileArgumentList::Next(std::string& path) {
 bool FileArgumentList::StartNextPiece() {
   search_.reset();
   if (ended_) return false;
+  if (!inArgument_) {
+    if (args_.empty()) {
+      ended_ = true;
+      return false;
+    }
+    rest_ = args_.front();
+    args_ = args_.subspan(1);
+    inArgument_ = true;
+  }
   const size_t comma = rest_.find(',');
   const std::string_view piece = Trim(rest_.substr(0, comma));
   if (comma == std::string_view::npos) {
-    ended_ = true;
+    inArgument_ = false;
   } else {
     rest_.remove_prefix(comma + 1);
   }

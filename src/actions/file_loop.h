@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,12 +17,13 @@ enum class LoopOutcome {
   NoFileFound,   // no pattern matched a file; nothing was processed
 };
 
-// The files of the comma-joined file arguments, found one piece at a time: each piece is
-// trimmed and searched in turn, every piece however many there are; an empty piece ends the
-// list. A run over N shell-expanded names costs N lookups and keeps no list of them.
+// The files of the file arguments, found one piece at a time: the arguments are split at
+// commas, and each piece is trimmed and searched in turn, every piece however many there
+// are; an empty piece ends the list. A run over N shell-expanded names costs N lookups and
+// keeps no list of them.
 class FileArgumentList {
  public:
-  explicit FileArgumentList(std::string_view fileArgs) : rest_(fileArgs) {}
+  explicit FileArgumentList(std::span<const std::string_view> fileArgs) : args_(fileArgs) {}
 
   // The next file; false when every piece has been searched.
   bool Next(std::string& path);
@@ -29,7 +31,9 @@ class FileArgumentList {
  private:
   bool StartNextPiece();
 
-  std::string_view rest_;  // the pieces not yet started
+  std::span<const std::string_view> args_;  // the arguments not yet started
+  std::string_view rest_;                   // the pieces of the current one not yet started
+  bool inArgument_ = false;
   bool ended_ = false;
   std::optional<PatternSearch> search_;
 };

@@ -2,8 +2,11 @@
 // whole run; the option parser fills the settings, every per-file action reads them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/console.h"
 #include "util/output_spool.h"
@@ -44,7 +47,9 @@ struct RunSettings {
   int32_t adjustMinutes = 0;
   int32_t adjustSeconds = 0;
   std::string outFile;
-  std::string fileArgs;
+  // The file arguments in order, viewed in the program's arguments; each may hold several
+  // comma-separated patterns.
+  std::vector<std::string_view> fileArgs;
   int32_t sqlMode = 0;
   bool navSqlUpdate = false;
   std::string linePrefix;
@@ -60,7 +65,13 @@ struct RunContext {
   // memoryBound: how much text each of the three growing lists keeps in memory.
   explicit RunContext(platform::Console& out,
                       size_t memoryBound = OutputSpool::kDefaultMemoryBound)
-      : console(out), outputList(memoryBound), errorLog(memoryBound), infoLog(memoryBound) {}
+      : console(out),
+        outputList(memoryBound),
+        errorLog(std::min(memoryBound, kLogMemoryBound)),
+        infoLog(std::min(memoryBound, kLogMemoryBound)) {}
+
+  // The logs grow by a line or two per file and are read only at the end.
+  static constexpr size_t kLogMemoryBound = 64 << 10;
 
   platform::Console& console;
   RunSettings settings;

@@ -307,25 +307,27 @@ bool ApplyFlag(std::string_view lowerArg, RunContext& run, ParseOutcome& outcome
 
 }  // namespace
 
-ParseOutcome ParseCommandLine(std::span<const std::string> args, RunContext& run) {
+ParseOutcome ParseCommandLine(const Arguments& args, RunContext& run) {
   if (args.empty()) {
     PrintSyntax(run);
     return ParseOutcome::NoArguments;
   }
   ParseOutcome outcome = ParseOutcome::Continue;
-  for (const std::string& arg : args) {
-    if (arg.find('=') != std::string::npos) {
+  std::string line;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg.find('=') != std::string_view::npos) {
       ApplyParameter(arg, run);
       continue;
     }
-    run.infoLog.Add("flag:" + arg);
+    line.assign("flag:");
+    line += arg;
+    run.infoLog.Add(line);
     if (ApplyFlag(platform::LowerCase(arg), run, outcome)) {
       if (outcome != ParseOutcome::Continue) return outcome;
       continue;
     }
-    std::string& files = run.settings.fileArgs;
-    if (!files.empty()) files += ',';
-    files += arg;
+    run.settings.fileArgs.push_back(arg);
   }
   return outcome;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "actions/run_context.h"
+#include "main/arguments.h"
 
 namespace pixmeta {
 
@@ -22,7 +23,7 @@ enum class ParseOutcome {
 
 // Reads the arguments (without the program path) into run.settings and logs each one in
 // run.infoLog. Help options print at once, in argument order.
-ParseOutcome ParseCommandLine(std::span<const std::string> args, RunContext& run);
+ParseOutcome ParseCommandLine(const Arguments& args, RunContext& run);
 
 void PrintBanner(RunContext& run);
 void PrintSyntax(RunContext& run);

@@ -87,7 +87,7 @@ bool WriteOutputList(RunContext& run) {
   return false;
 }
 
-int RunProgram(std::span<const std::string> args, const ProgramLocation& location,
+int RunProgram(const Arguments& args, const ProgramLocation& location,
                platform::Console& console, size_t memoryBound) {
   RunContext run(console, memoryBound);
   std::string title(kProgramTitle);

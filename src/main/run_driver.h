@@ -5,6 +5,7 @@
 #include <string>
 
 #include "actions/run_context.h"
+#include "main/arguments.h"
 #include "platform/console.h"
 #include "util/program_location.h"
 
@@ -13,7 +14,7 @@ namespace pixmeta {
 // Runs the program on its arguments (without the program path) and returns the exit code:
 // 0 after a normal run, 1 without arguments, 2 when the output file cannot be written.
 // memoryBound is how much text the output list and the logs keep in memory.
-int RunProgram(std::span<const std::string> args, const ProgramLocation& location,
+int RunProgram(const Arguments& args, const ProgramLocation& location,
                platform::Console& console,
                size_t memoryBound = OutputSpool::kDefaultMemoryBound);
 

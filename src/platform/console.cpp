@@ -23,6 +23,19 @@ void Console::WriteLine(std::string_view line) {
 }
 
 void Console::WriteText(std::string_view text) {
+  // A long text goes out in slices that end after a line end, which no CR LF pair and no
+  // UTF-8 sequence spans, so the buffer stays small.
+  while (text.size() > kFlushThreshold) {
+    size_t cut = text.rfind('\n', kFlushThreshold);
+    if (cut == std::string_view::npos) cut = text.find('\n', kFlushThreshold);
+    if (cut == std::string_view::npos || cut + 1 == text.size()) break;
+    Append(text.substr(0, cut + 1));
+    text.remove_prefix(cut + 1);
+  }
+  Append(text);
+}
+
+void Console::Append(std::string_view text) {
   AppendOutputUtf8(pending_, text, true);
   if (target_ == Target::StandardOutput && pending_.size() >= kFlushThreshold) Flush();
 }

@@ -26,6 +26,8 @@ class Console {
   const std::string& Captured() const { return pending_; }
 
  private:
+  void Append(std::string_view text);
+
   Target target_;
   std::string pending_;
 };

@@ -12,10 +12,14 @@ constexpr size_t kReadBlock = 1 << 16;
 }  // namespace
 
 void OutputSpool::Add(std::string_view item) {
+  // The memory is taken once and never grows: what would not fit goes out first. A byte
+  // becomes at most three in UTF-8.
+  const size_t most = item.size() * 3 + 2;
+  if (memory_.capacity() < memoryBound_) memory_.reserve(memoryBound_);
+  if (!memory_.empty() && memory_.size() + most > memoryBound_ && !spillFailed_) Spill();
   platform::AppendOutputUtf8(memory_, item, false);
   memory_ += "\r\n";
   ++count_;
-  if (memory_.size() >= memoryBound_ && !spillFailed_) Spill();
 }
 
 void OutputSpool::Spill() {

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "fixtures/lines.h"
 #include "fixtures/cli_runner.h"
 #include "util/text_utils.h"
@@ -16,9 +18,21 @@ using test::SplitLines;
 
 class OptionsTest : public ::testing::Test {
  protected:
-  ParseOutcome Parse(std::vector<std::string> args) { return ParseCommandLine(args, run_); }
+  // The settings view the arguments, so they are kept for the test's life.
+  ParseOutcome Parse(std::vector<std::string> args) {
+    return ParseCommandLine(kept_.emplace_back(std::move(args)), run_);
+  }
+  std::string FileArgs() const {
+    std::string joined;
+    for (const std::string_view arg : s_.fileArgs) {
+      if (!joined.empty()) joined += ',';
+      joined += arg;
+    }
+    return joined;
+  }
   std::vector<std::string> Printed() const { return SplitLines(console_.Captured()); }
 
+  std::deque<std::vector<std::string>> kept_;
   platform::Console console_{platform::Console::Target::Memory};
   RunContext run_{console_};
   const RunSettings& s_ = run_.settings;
@@ -32,7 +46,7 @@ TEST_F(OptionsTest, FlagsMatchWholeSpellingsInAnyLetterCase) {
   EXPECT_TRUE(s_.fileDateFromName);
   EXPECT_FALSE(s_.setFileDate);  // "-sfdy" is not "-sfd"
   EXPECT_TRUE(s_.gpsList);
-  EXPECT_EQ(s_.fileArgs, "");
+  EXPECT_EQ(FileArgs(), "");
 }
 
 TEST_F(OptionsTest, EveryFlagSpellingSetsItsField) {
@@ -44,12 +58,12 @@ TEST_F(OptionsTest, EveryFlagSpellingSetsItsField) {
               s_.fileTimeFromFile && s_.clearOrientation && s_.converterList && s_.navSqlUpdate);
   EXPECT_FALSE(s_.xmlBlock);
   EXPECT_EQ(s_.linePrefix, "# ");
-  EXPECT_EQ(s_.fileArgs, "");
+  EXPECT_EQ(FileArgs(), "");
 }
 
 TEST_F(OptionsTest, UnknownFlagsAndBareParameterNamesBecomeFileArguments) {
   Parse({"a.jpg", "--clearorientation", "-o", "-l", "-s|--show", "b c.jpg"});
-  EXPECT_EQ(s_.fileArgs, "a.jpg,--clearorientation,-o,-l,b c.jpg");
+  EXPECT_EQ(FileArgs(), "a.jpg,--clearorientation,-o,-l,b c.jpg");
   EXPECT_FALSE(s_.clearOrientation);
   // A bar inside an argument can span two spellings of one row.
   EXPECT_TRUE(s_.show);
@@ -61,7 +75,7 @@ TEST_F(OptionsTest, ParametersAreTrimmedCutAndLogged) {
   EXPECT_EQ(s_.commentText, std::string(80, 'x'));
   EXPECT_FALSE(s_.show);  // "-s=1" is a parameter, and no parameter is named "-s"
   EXPECT_EQ(s_.iptcCaption, "Title");
-  EXPECT_EQ(s_.fileArgs, "");  // a name with "=" is never a file
+  EXPECT_EQ(FileArgs(), "");  // a name with "=" is never a file
   EXPECT_THAT(Lines(run_.infoLog),
               ElementsAre("param:-c=" + std::string(80, 'x'), "param:-s=1", "param:--unknown=5",
                           "param:name=with=eq.jpg", "param:-t=Title"));
@@ -186,7 +200,7 @@ TEST_F(OptionsTest, HashStringIsTheIdentHashOfTitleMakerAndAddress) {
 
 TEST_F(OptionsTest, ShellEntryOptionsEndTheParse) {
   EXPECT_EQ(Parse({"-s", "--install-kml", "x.jpg"}), ParseOutcome::ShellEntryDone);
-  EXPECT_EQ(s_.fileArgs, "");
+  EXPECT_EQ(FileArgs(), "");
   EXPECT_EQ(Parse({"/Uninstall-KML"}), ParseOutcome::ShellEntryDone);
   EXPECT_THAT(Printed(), ElementsAre("The folder context-menu entry is not available yet.",
                                      "The folder context-menu entry is not available yet."));
