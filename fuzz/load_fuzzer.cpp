@@ -36,17 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!pixmeta::platform::WriteFile(path, bytes.substr(size > 0 ? 1 : 0), error)) std::abort();
   pixmeta::TImgSize size_probe(path);
   pixmeta::TimgData container(pixmeta::kListBoth, &pixmeta::ReadMakerNote);
+  pixmeta::StringList lines;
   container.LoadFile(path);
   if (container.HasIptc()) {
     container.Iptc()->LoadFromSegment(container.IptcSegment());
-    container.Iptc()->FilePairList();
-    container.Iptc()->XmlLines();
+    container.Iptc()->FilePairList(lines);
+    container.Iptc()->XmlLines(lines);
   }
   if (pixmeta::TImageInfo* exif = container.Exif()) {
-    exif->NameValueList();
+    exif->NameValueList(lines);
     exif->GetInt("Orientation");
   }
   container.GetComment();
-  container.MetadataXml();
+  container.MetadataXml(lines);
   return 0;
 }

@@ -35,8 +35,10 @@ void ProcessFile(RunContext& run, FileState& file) {
 
   // Only probing and reading the file may skip the rest of it; every later step reports
   // its own errors.
+  // One open serves the size probe and the container: both read the same header bytes.
+  platform::OpenedFile opened = platform::OpenForReading(file.path);
   try {
-    const TImgSize size(file.path);
+    const TImgSize size(file.path, opened);
     if (size.IsValid()) {
       const TImgSize::Size wh = size.GetSize();
       file.report.Add("[Size]");
@@ -50,7 +52,7 @@ void ProcessFile(RunContext& run, FileState& file) {
   std::unique_ptr<TimgData> container;
   try {
     container = std::make_unique<TimgData>(kListBoth, &ReadMakerNote);
-    container->LoadFile(file.path);
+    container->LoadFile(file.path, opened);
   } catch (const std::exception&) {
     run.errorLog.Add("#ERROR " + file.path + ": imgdata exception");
     return;

@@ -32,11 +32,11 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
   }
   if (container.HasIptc() && container.Iptc() != nullptr) {
     report.Add("[IPTC]");
-    report.AddAll(container.Iptc()->FilePairList());
+    container.Iptc()->FilePairList(report);
   }
   if (container.HasExif() && container.Exif() != nullptr) {
     report.Add("[Exif]");
-    report.AddAll(container.Exif()->NameValueList());
+    container.Exif()->NameValueList(report);
   }
   if (s.show && file.severalFiles) {
     if (file.index > 0) run.outputList.Add("###");
@@ -46,7 +46,7 @@ void AddReportSections(RunContext& run, const TimgData& container, FileState& fi
   if (s.show && !s.xmlBlock) run.outputList.Add(report.Text());
   if (container.HasMetadata()) {
     report.Add("[MetaData]");
-    if (std::optional<StringList> xml = container.MetadataXml()) report.AddAll(std::move(*xml));
+    container.MetadataXml(report);
   }
   if (s.show && s.xmlBlock) run.outputList.Add(report.Text());
 }

@@ -1,5 +1,6 @@
 // The listings of the EXIF object and the container: name=value lines and the XML-like
 // blocks of the report. Element names are tag names as they are; values are not escaped.
+#include <charconv>
 #include <optional>
 
 #include "exif/image_info.h"
@@ -10,39 +11,37 @@
 
 namespace pixmeta {
 
-StringList TImageInfo::NameValueList() const {
-  StringList list;
-  if (!owner_.HasExif() || owner_.ErrorText() != kNoError) return list;
+void TImageInfo::NameValueList(StringList& out) const {
+  if (!owner_.HasExif() || owner_.ErrorText() != kNoError) return;
   for (const TTagEntry& entry : tags) {
-    if (!entry.text.empty()) list.Add(entry.name + "=" + entry.text);
+    if (!entry.text.empty()) out.AddJoined({entry.name(), "=", entry.text});
   }
-  return list;
 }
 
-StringList TImageInfo::ExifXml() const {
-  StringList list;
-  list.Add("   <EXIFdata>");
-  for (const TTagEntry& entry : tags) AppendXmlElement(list, entry);
-  list.Add("   </EXIFdata>");
-  return list;
+void TImageInfo::ExifXml(StringList& out) const {
+  out.Add("   <EXIFdata>");
+  for (const TTagEntry& entry : tags) AppendXmlElement(out, entry);
+  out.Add("   </EXIFdata>");
 }
 
-std::optional<StringList> TimgData::MetadataXml() const {
+bool TimgData::MetadataXml(StringList& out) const {
   const std::optional<platform::FileInfo> info = platform::StatFile(fileName_);
-  if (!info) return std::nullopt;
-  StringList list;
-  list.Add("<dImageFile>");
-  list.Add("   <OSdata>");
-  list.Add("      <name> " + std::string(FileNamePart(fileName_)) + " </name>");
-  list.Add("      <path> " + std::string(FolderPart(fileName_)) + " </path>");
-  list.Add("      <size> " + std::to_string(info->size) + " </size>");
-  list.Add("      <date> " + platform::TimeText(platform::UnixToLocalDays(info->modifiedUnix)) +
-           " </date>");
-  list.Add("   </OSdata>");
-  if (exif_) list.AddAll(exif_->ExifXml());
-  if (iptc_) list.AddAll(iptc_->XmlLines());
-  list.Add("</dImageFile>");
-  return list;
+  if (!info) return false;
+  char size[24];
+  const auto sizeEnd = std::to_chars(size, size + sizeof size, info->size).ptr;
+  out.Add("<dImageFile>");
+  out.Add("   <OSdata>");
+  out.AddJoined({"      <name> ", FileNamePart(fileName_), " </name>"});
+  out.AddJoined({"      <path> ", FolderPart(fileName_), " </path>"});
+  out.AddJoined({"      <size> ", std::string_view(size, static_cast<size_t>(sizeEnd - size)),
+                 " </size>"});
+  out.AddJoined({"      <date> ",
+                 platform::TimeText(platform::UnixToLocalDays(info->modifiedUnix)), " </date>"});
+  out.Add("   </OSdata>");
+  if (exif_) exif_->ExifXml(out);
+  if (iptc_) iptc_->XmlLines(out);
+  out.Add("</dImageFile>");
+  return true;
 }
 
 }  // namespace pixmeta

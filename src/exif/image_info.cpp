@@ -16,7 +16,6 @@ namespace {
 // walking (or keeping copies of) the same bytes over and over.
 constexpr size_t kMaxDirectories = 64;
 constexpr int kMaxDepth = 16;
-constexpr int64_t kRawByteBudget = 8 << 20;
 // Maker-note walks stop adding entries here; a block can point many MakerNote tags at one
 // large maker note.
 constexpr size_t kMaxListedTags = 1 << 16;
@@ -41,6 +40,10 @@ constexpr uint16_t kTagInteropOffset = 0xA005;
 
 std::string Cut(std::string_view text, size_t n) { return std::string(text.substr(0, n)); }
 
+bool SpecialTagUsesText(uint16_t tag) {
+  return tag == kTagMake || tag == kTagModel || tag == kTagDateTime || tag == kTagDateTimeOriginal;
+}
+
 std::string_view UpToZero(std::string_view raw) { return raw.substr(0, raw.find('\0')); }
 
 // Points a reader at other bytes for as long as it lives.
@@ -59,13 +62,20 @@ class ReadFrom {
   std::string_view saved_;
 };
 
-std::string Quoted(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out += '"';
+void AssignQuoted(std::string& out, std::string_view text) {
+  out.assign(1, '"');
   out += text;
   out += '"';
-  return out;
+}
+
+// The entry derived from the focal length: the dictionary's row with its own print format.
+const TagRow& FocalLength35mmRow(const TagRow& dictionaryRow) {
+  static const TagRow row = [&dictionaryRow] {
+    TagRow derived = dictionaryRow;
+    derived.printFormat = "%s mm";
+    return derived;
+  }();
+  return row;
 }
 
 }  // namespace
@@ -80,20 +90,15 @@ bool TImageInfo::Visited(int64_t start, int64_t base) const {
          visited_.end();
 }
 
-std::string TImageInfo::KeepRaw(std::string_view raw) {
-  if (rawBytesKept_ + static_cast<int64_t>(raw.size()) > kRawByteBudget) return {};
-  rawBytesKept_ += static_cast<int64_t>(raw.size());
-  return std::string(raw);
-}
-
-std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TTagEntry& row) {
-  std::string text;
+std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TagRow& row) {
+  std::string& text = scratch_;
   if (type == kTypeAscii) {
-    text = raw.substr(0, !raw.empty() && raw.back() == '\0' ? raw.size() - 1 : raw.size());
+    text.assign(raw.substr(0, !raw.empty() && raw.back() == '\0' ? raw.size() - 1 : raw.size()));
   } else if (type == kTypeUndefined) {
-    text = Quoted(UpToZero(raw));
+    AssignQuoted(text, UpToZero(raw));
   } else {
-    text = FormatNumeric(raw, type, row.codes, row.printFormat, bigEndian);
+    text.clear();
+    AppendNumeric(text, raw, type, row.codes, row.printFormat, bigEndian);
   }
   if (row.tag != 0 && row.decoder != nullptr) {
     DecodeContext context{.multiLine = false, .sink = this};
@@ -118,6 +123,7 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
     }
   }
   const std::string_view slot = buffer;
+  if (listMode == kListTags || listMode == kListBoth) tags.reserve(tags.size() + static_cast<size_t>(n));
   for (int64_t i = 0; i < n; ++i) {
     const int64_t e = start + 2 + 12 * i;
     const std::optional<uint16_t> tag = Read16(e);
@@ -133,27 +139,28 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
       p = *offset + base;
     }
     const std::string_view raw = ClampedBytes(slot, p, size);
-    const TTagEntry& row = FindRowByTag(*tag, kind);
+    const TagRow& row = FindRowByTag(*tag, kind);
 
+    // The text of a tag that is not kept is made only where a special tag needs it.
     std::string text;
-    if (listMode == kListTexts || listMode == kListBoth) {
+    if ((listMode == kListTexts || listMode == kListBoth) && *tag == kTagUserComment) {
+      userComment = raw.size() > 8 ? Trim(raw.substr(8, raw.size() - 9)) : std::string_view();
+      text = userComment;
+      userCommentPos = p;
+      userCommentLen = size - 9;
+    } else if ((listMode == kListTexts || listMode == kListBoth) &&
+               (row.tag != 0 || SpecialTagUsesText(*tag))) {
       text = ValueText(raw, *type, row);
-      if (*tag == kTagUserComment) {
-        userComment = raw.size() > 8 ? std::string(Trim(raw.substr(8, raw.size() - 9))) : "";
-        text = userComment;
-        userCommentPos = p;
-        userCommentLen = size - 9;
-      }
     }
     ApplySpecialTag(*tag, p, raw, *type, text, base, length);
     if ((listMode == kListTags || listMode == kListBoth) && row.tag != 0) {
-      TTagEntry entry = row;
+      TTagEntry& entry = tags.emplace_back();
+      entry.row = &row;
       entry.dataType = *type;
       entry.text = std::move(text);
-      entry.raw = KeepRaw(raw);
+      entry.raw = raw;
       entry.position = static_cast<int32_t>(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX));
       entry.size = static_cast<int32_t>(raw.size());
-      AddEntry(std::move(entry));
     }
   }
 }
@@ -169,7 +176,7 @@ void TImageInfo::FollowDirectory(int64_t pointerPos, int64_t base, int kind, int
 }
 
 void TImageInfo::ApplySpecialTag(uint16_t tag, int64_t p, std::string_view raw, int32_t type,
-                                 const std::string& text, int64_t base, int64_t length) {
+                                 std::string_view text, int64_t base, int64_t length) {
   switch (tag) {
     case kTagImageWidth:
     case kTagExifImageWidth:
@@ -223,7 +230,7 @@ void TImageInfo::ApplySpecialTag(uint16_t tag, int64_t p, std::string_view raw, 
 }
 
 void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
-                                     std::span<const TTagEntry> table, int64_t exifBase,
+                                     std::span<const TagRow> table, int64_t exifBase,
                                      int64_t relBase, int64_t dirOffset) {
   const ReadFrom makerReader(*this, makerBytes);
   const std::string_view exifBytes = makerReader.saved();
@@ -263,39 +270,36 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
     const int rowIndex = FindTableIndex(*tag, table);
-    const TTagEntry* row = rowIndex >= 0 ? &table[static_cast<size_t>(rowIndex)] : nullptr;
-    if (row != nullptr && platform::EqualNoCase(row->desc, "SKIP")) continue;
+    // An entry without a row is neither decoded nor listed.
+    if (rowIndex < 0 || (listMode != kListTags && listMode != kListBoth)) continue;
+    const TagRow& row = table[static_cast<size_t>(rowIndex)];
+    if (platform::EqualNoCase(row.desc, "SKIP")) continue;
 
-    std::string text;
-    if (listMode == kListTags || listMode == kListBoth) {
-      if (*type == kTypeAscii) {
-        text = Quoted(UpToZero(raw));
-      } else if (*type == kTypeUndefined) {
-        text = Quoted(raw);
-      } else {
-        text = FormatNumeric(raw, *type, row != nullptr ? FindTableCodes(*tag, table) : "",
-                             row != nullptr ? row->printFormat : "", bigEndian);
-      }
+    std::string& text = scratch_;
+    if (*type == kTypeAscii) {
+      AssignQuoted(text, UpToZero(raw));
+    } else if (*type == kTypeUndefined) {
+      AssignQuoted(text, raw);
+    } else {
+      text.clear();
+      AppendNumeric(text, raw, *type, FindTableCodes(*tag, table), row.printFormat, bigEndian);
     }
     DecodeContext context{.multiLine = false, .sink = this};
-    const std::string display = row != nullptr && row->decoder != nullptr
-                                    ? row->decoder(text, context)
-                                    : CleanText(text);
-    if ((listMode == kListTags || listMode == kListBoth) && row != nullptr) {
-      TTagEntry entry = *row;
-      entry.id = 1;
-      entry.dataType = *type;
-      entry.raw = KeepRaw(raw);
-      entry.size = static_cast<int32_t>(raw.size());
-      entry.text = context.multiLine ? text : display;
-      tags.push_back(std::move(entry));
-    }
+    std::string display = row.decoder != nullptr ? row.decoder(text, context) : CleanText(text);
+    TTagEntry& entry = tags.emplace_back();
+    entry.row = &row;
+    entry.id = 1;
+    entry.dataType = *type;
+    entry.raw = raw;
+    entry.size = static_cast<int32_t>(raw.size());
+    // The decoder's sub-fields come before the entry itself.
+    entry.text = context.multiLine ? scratch_ : std::move(display);
   }
 }
 
 int TImageInfo::LookupIndex(std::string_view name) const {
   for (size_t i = 0; i < tags.size(); ++i) {
-    if (platform::EqualNoCase(tags[i].name, name)) return static_cast<int>(i);
+    if (platform::EqualNoCase(tags[i].name(), name)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -320,20 +324,17 @@ double TImageInfo::GetNumber(std::string_view name) const {
 int32_t TImageInfo::GetInt(std::string_view name) const { return RoundHalfEven(GetNumber(name)); }
 
 int TImageInfo::AddEntry(TTagEntry entry) {
-  if (entry.tag != 0) tags.push_back(std::move(entry));
+  if (entry.tag() != 0) tags.push_back(std::move(entry));
   return static_cast<int>(tags.size()) - 1;
 }
 
-void TImageInfo::AddTextEntry(std::string_view name, std::string_view text, int32_t dataType) {
-  TTagEntry entry;
+void TImageInfo::AddTextEntry(const TagRow& row, std::string_view text, int32_t dataType) {
+  TTagEntry& entry = tags.emplace_back();
+  entry.row = &row;
   entry.id = 1;
   entry.dataType = dataType;
-  entry.name = name;
-  entry.desc = name;
   entry.text = text;
-  entry.raw = text;
   entry.size = static_cast<int32_t>(text.size());
-  tags.push_back(std::move(entry));
 }
 
 void TImageInfo::Derive35mm() {
@@ -351,10 +352,10 @@ void TImageInfo::Derive35mm() {
   const double ratio = 43.26661531 / std::sqrt(xr * xr + yr * yr);
   const int row = FindRowByName("FocalLengthIn35mmFilm");
   if (row < 0) return;
-  TTagEntry entry = InitDictionary().main[static_cast<size_t>(row)];
+  TTagEntry entry;
+  entry.row = &FocalLength35mmRow(InitDictionary().main[static_cast<size_t>(row)]);
   entry.dataType = kTypeSRational;
   entry.text = FormatFixed(focal * ratio, 5, 2);
-  entry.printFormat = "%s mm";
   AddEntry(std::move(entry));
 }
 

@@ -40,7 +40,8 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
 
   // Appends a copy of an entry with a tag number; returns the index of the last entry.
   int AddEntry(TTagEntry entry);
-  void AddTextEntry(std::string_view name, std::string_view text, int32_t dataType) override;
+  // An entry of a decoder's sub-field: id 1, the text as its value, no raw bytes.
+  void AddTextEntry(const TagRow& row, std::string_view text, int32_t dataType) override;
 
   bool HasThumbnail() const { return thumbOffset > 21 && thumbLength > 256; }
 
@@ -48,10 +49,11 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   // has no such tag and the sensor size can be worked out.
   void Derive35mm();
 
-  // "name=value" for every entry with a value text, when the block was read without error.
-  StringList NameValueList() const;
-  // The tag list as an XML-like block.
-  StringList ExifXml() const;
+  // Adds "name=value" for every entry with a value text, when the block was read without
+  // error.
+  void NameValueList(StringList& out) const;
+  // Adds the tag list as an XML-like block.
+  void ExifXml(StringList& out) const;
 
   // MakerNoteHost
   std::string_view CameraMake() const override { return cameraMake; }
@@ -63,7 +65,7 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   bool IsTiff() const override { return isTiff; }
   bool BigEndian() const override { return bigEndian; }
   void SetBigEndian(bool value) override { bigEndian = value; }
-  void ParseMakerDirectory(std::string_view makerBytes, std::span<const TTagEntry> table,
+  void ParseMakerDirectory(std::string_view makerBytes, std::span<const TagRow> table,
                            int64_t exifBase, int64_t relBase, int64_t dirOffset) override;
 
   // String positions of TIFF offset 0: after "Exif\0\0" in an APP1 segment (behind its two
@@ -71,6 +73,7 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   static constexpr int64_t kJpegBase = 9;
   static constexpr int64_t kTiffFileBase = -7;
 
+  // Entries view their raw bytes in the EXIF block, which the container keeps unmoved.
   std::vector<TTagEntry> tags;
   std::string exifVersion;
   std::string cameraMake;
@@ -82,7 +85,7 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   int64_t widthPos = 0;
   int32_t flashValue = 0;
   int32_t listMode;
-  std::string makerNoteRaw;
+  std::string_view makerNoteRaw;  // a view of the EXIF bytes
   bool isTiff;
   std::string userComment;
   int64_t userCommentPos = 0;
@@ -97,19 +100,17 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
 
  private:
   // The value text of an entry as the main walker makes it.
-  std::string ValueText(std::string_view raw, int32_t type, const TTagEntry& row);
+  std::string ValueText(std::string_view raw, int32_t type, const TagRow& row);
   void ApplySpecialTag(uint16_t tag, int64_t p, std::string_view raw, int32_t type,
-                       const std::string& text, int64_t base, int64_t length);
+                       std::string_view text, int64_t base, int64_t length);
   void FollowDirectory(int64_t pointerPos, int64_t base, int kind, int64_t length);
   bool Visited(int64_t start, int64_t base) const;
-  // Raw bytes kept in an entry; empty once the walk has kept its budget of raw bytes.
-  std::string KeepRaw(std::string_view raw);
 
   TimgData& owner_;
   MakerNoteReader makerNoteReader_;
   std::vector<std::pair<int64_t, int64_t>> visited_;  // (directory position, base)
   int depth_ = 0;
-  int64_t rawBytesKept_ = 0;
+  std::string scratch_;  // the value text being made, kept to reuse its memory
 };
 
 }  // namespace pixmeta

@@ -38,7 +38,7 @@ void TimgData::Reset() {
   slotCount_ = 0;
   exifSlot_ = iptcSlot_ = commentSlot_ = jfifSlot_ = 0;
   fileName_.clear();
-  fileDate_ = 0;
+  fileModifiedUnix_ = 0;
   fileSize_ = 0;
   errorText_.clear();
   exif_.reset();
@@ -48,22 +48,29 @@ void TimgData::Reset() {
 }
 
 bool TimgData::LoadFile(const std::string& path) {
+  if (ReaderFor(path) == Reader::None) {
+    // A file that is not read is only looked up by name.
+    platform::OpenedFile unopened;
+    unopened.failure = platform::InputFile::Failure::Unreadable;
+    return LoadFile(path, unopened);
+  }
+  platform::OpenedFile opened = platform::OpenForReading(path);
+  return LoadFile(path, opened);
+}
+
+bool TimgData::LoadFile(const std::string& path, platform::OpenedFile& opened) {
   Reset();
   const Reader reader = ReaderFor(path);
-  // A file that will be read is asked for its size and date once it is open; the others
-  // are looked up by name.
-  platform::InputFile::Failure failure = platform::InputFile::Failure::None;
-  std::optional<platform::InputFile> file;
-  if (reader != Reader::None) file = platform::InputFile::Open(path, &failure);
+  std::optional<platform::InputFile>& file = opened.file;
   std::optional<platform::FileInfo> info;
   if (file) {
     info = file->Info();
-  } else if (failure != platform::InputFile::Failure::Missing) {
+  } else if (opened.failure != platform::InputFile::Failure::Missing) {
     info = platform::StatFile(path);
   }
   if (!info) return false;
   fileName_ = path;
-  fileDate_ = platform::UnixToLocalDays(info->modifiedUnix);
+  fileModifiedUnix_ = info->modifiedUnix;
   fileSize_ = info->size;
   errorText_ = "Not an EXIF file";
   if (reader == Reader::None) return false;
@@ -71,10 +78,13 @@ bool TimgData::LoadFile(const std::string& path) {
     errorText_ = "Illegal Exif construction";
     return false;
   }
+  if (!file->Seek(0)) return false;
   const bool read = reader == Reader::Jpeg ? ReadJpegSegments(*file) : ReadTiffBlock(*file);
   if (read) errorText_ = kNoError;
   return read;
 }
+
+double TimgData::FileDate() const { return platform::UnixToLocalDays(fileModifiedUnix_); }
 
 bool TimgData::ReadJpegSegments(platform::InputFile& file) {
   readingTiff_ = false;

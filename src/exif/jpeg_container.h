@@ -13,14 +13,12 @@
 #include "records/byte_reader.h"
 #include "exif/image_info.h"
 #include "exif/maker_note_host.h"
+#include "platform/file_system.h"
 #include "iptc/iptc_data.h"
 #include "util/string_list.h"
 
 namespace pixmeta {
 
-namespace platform {
-class InputFile;
-}
 
 // One kept segment.
 struct tSection {
@@ -45,6 +43,8 @@ class TimgData final : public tEndInd, public IptcHost {
   // Reads the file; true when it holds an EXIF, comment or IPTC segment (JPEG) or a TIFF
   // header (TIFF family). The extension alone chooses the reader.
   bool LoadFile(const std::string& path);
+  // The same on a file the caller opened (or failed to open) for every reader of it.
+  bool LoadFile(const std::string& path, platform::OpenedFile& opened);
   void Reset();
 
   bool HasExif() const { return exifSlot_ != 0; }
@@ -61,9 +61,9 @@ class TimgData final : public tEndInd, public IptcHost {
   // An empty APP13 segment and a new, empty IPTC object; false when no slot is left.
   bool CreateEmptyIptc();
 
-  // The file facts, the EXIF block and the IPTC block as an XML-like block; none when the
-  // file can no longer be found.
-  std::optional<StringList> MetadataXml() const;
+  // Adds the file facts, the EXIF block and the IPTC block as an XML-like block; false, and
+  // nothing added, when the file can no longer be found.
+  bool MetadataXml(StringList& out) const;
 
   TImageInfo* Exif() { return exif_.get(); }
   const TImageInfo* Exif() const { return exif_.get(); }
@@ -85,7 +85,8 @@ class TimgData final : public tEndInd, public IptcHost {
   // The bytes of the EXIF slot, which the EXIF object reads and edits patch.
   std::string& ExifBytes() { return SlotRef(exifSlot_).bytes; }
   const std::string& FileName() const { return fileName_; }
-  double FileDate() const { return fileDate_; }
+  // The last-write time at load, as a local day count.
+  double FileDate() const;
   int64_t FileSize() const { return fileSize_; }
 
  private:
@@ -107,7 +108,7 @@ class TimgData final : public tEndInd, public IptcHost {
   int jfifSlot_ = 0;
   bool readingTiff_ = false;
   std::string fileName_;
-  double fileDate_ = 0;
+  double fileModifiedUnix_ = 0;
   int64_t fileSize_ = 0;
   std::string errorText_;
   std::unique_ptr<TImageInfo> exif_;

@@ -29,7 +29,7 @@ class MakerNoteHost {
   // appends an entry for every tag that has a row in table. A value offset m designates the
   // 1-based maker-note position m + dirOffset - relBase + 2; a value that does not lie
   // wholly inside the maker note is read from the EXIF block at position exifBase + m.
-  virtual void ParseMakerDirectory(std::string_view makerBytes, std::span<const TTagEntry> table,
+  virtual void ParseMakerDirectory(std::string_view makerBytes, std::span<const TagRow> table,
                                    int64_t exifBase, int64_t relBase, int64_t dirOffset) = 0;
 
  protected:

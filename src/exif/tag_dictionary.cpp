@@ -319,14 +319,26 @@ constexpr ConstRow kGpsRows[] = {
     {0x001E, "GPSDifferential"},
 };
 
-std::vector<TTagEntry> BuildTable(std::span<const ConstRow> rowDefs) {
-  std::vector<TTagEntry> rows;
-  rows.reserve(rowDefs.size());
+// Rows without a description get one made from their name. The descriptions of all rows
+// are written into one text first, so the rows' views of it stay valid.
+std::vector<TagRow> BuildTable(std::span<const ConstRow> rowDefs, std::string& descriptions) {
   for (const ConstRow& def : rowDefs) {
-    TTagEntry& row = rows.emplace_back();
+    if (def.desc.empty()) descriptions += SplitName(def.name);
+  }
+  std::vector<TagRow> rows;
+  rows.reserve(rowDefs.size());
+  size_t at = 0;
+  for (const ConstRow& def : rowDefs) {
+    TagRow& row = rows.emplace_back();
     row.tag = def.tag;
     row.name = def.name;
-    row.desc = def.desc.empty() ? SplitName(def.name) : std::string(def.desc);
+    if (def.desc.empty()) {
+      const size_t length = SplitName(def.name).size();
+      row.desc = std::string_view(descriptions).substr(at, length);
+      at += length;
+    } else {
+      row.desc = def.desc;
+    }
     row.codes = def.codes;
     row.printFormat = def.printFormat;
     row.decoder = def.decoder;
@@ -338,15 +350,18 @@ bool IsUpperAscii(char c) { return c >= 'A' && c <= 'Z'; }
 
 }  // namespace
 
+TagDictionary::TagDictionary()
+    : main(BuildTable(kMainRows, mainDescriptions)), gps(BuildTable(kGpsRows, gpsDescriptions)) {}
+
 const TagDictionary& InitDictionary() {
-  static const TagDictionary dictionary{BuildTable(kMainRows), BuildTable(kGpsRows)};
+  static const TagDictionary dictionary;
   return dictionary;
 }
 
-const TTagEntry& FindRowByTag(uint16_t tag, int kind) {
+const TagRow& FindRowByTag(uint16_t tag, int kind) {
   const TagDictionary& dictionary = InitDictionary();
-  const TTagEntry& unknown = dictionary.main.back();
-  std::span<const TTagEntry> rows;
+  const TagRow& unknown = dictionary.main.back();
+  std::span<const TagRow> rows;
   if (kind == kMainDirectory) {
     rows = std::span(dictionary.main).first(dictionary.main.size() - 1);
   } else if (kind == kGpsDirectory) {
@@ -356,50 +371,46 @@ const TTagEntry& FindRowByTag(uint16_t tag, int kind) {
   }
   // Both tables are sorted by tag, so the last row with the tag ends its run of equal tags.
   const auto after = std::upper_bound(rows.begin(), rows.end(), tag,
-                                      [](uint16_t t, const TTagEntry& row) { return t < row.tag; });
+                                      [](uint16_t t, const TagRow& row) { return t < row.tag; });
   if (after == rows.begin() || std::prev(after)->tag != tag) return unknown;
   return *std::prev(after);
 }
 
 int FindRowByName(std::string_view name) {
-  const std::vector<TTagEntry>& rows = InitDictionary().main;
+  const std::vector<TagRow>& rows = InitDictionary().main;
   for (size_t i = 0; i + 1 < rows.size(); ++i) {
     if (platform::EqualNoCase(rows[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }
 
-int FindTableIndex(uint16_t tag, std::span<const TTagEntry> table) {
+int FindTableIndex(uint16_t tag, std::span<const TagRow> table) {
   for (size_t i = 0; i < table.size(); ++i) {
     if (table[i].tag == tag) return static_cast<int>(i);
   }
   return -1;
 }
 
-std::string FindTableCodes(uint16_t tag, std::span<const TTagEntry> table) {
+std::string_view FindTableCodes(uint16_t tag, std::span<const TagRow> table) {
   for (size_t i = table.size(); i-- > 0;) {
     if (table[i].tag == tag) return table[i].codes;
   }
   return {};
 }
 
-std::string DecodeCode(std::string_view codes, std::string_view key) {
-  // Searching ",key:" in "," + codes + "," makes keys match whole values only.
-  std::string needle;
-  needle.reserve(key.size() + 2);
-  needle += ',';
-  needle += Trim(key);
-  needle += ':';
-  size_t start;
-  if (codes.starts_with(std::string_view(needle).substr(1))) {
-    start = needle.size() - 1;
-  } else {
-    const size_t found = codes.find(needle);
-    if (found == std::string_view::npos) return {};
-    start = found + needle.size();
+std::string_view DecodeCode(std::string_view codes, std::string_view key) {
+  key = Trim(key);
+  // A value is looked for at the start and after every comma, so keys match whole values.
+  for (size_t at = 0;;) {
+    const size_t colon = at + key.size();
+    if (colon < codes.size() && codes[colon] == ':' && codes.compare(at, key.size(), key) == 0) {
+      const size_t end = codes.find(',', colon + 1);
+      return codes.substr(colon + 1, end == std::string_view::npos ? end : end - colon - 1);
+    }
+    const size_t comma = codes.find(',', at);
+    if (comma == std::string_view::npos) return {};
+    at = comma + 1;
   }
-  const size_t end = codes.find(',', start);
-  return std::string(codes.substr(start, end == std::string_view::npos ? codes.npos : end - start));
 }
 
 std::string SplitName(std::string_view name) {

@@ -16,8 +16,14 @@ namespace pixmeta {
 enum DirectoryKind : int { kMainDirectory = 1, kGpsDirectory = 2 };
 
 struct TagDictionary {
-  std::vector<TTagEntry> main;  // 250 tag rows in ascending tag order, then "Unknown" (tag 0)
-  std::vector<TTagEntry> gps;   // tags 0x0000 to 0x001E
+  TagDictionary();
+  TagDictionary(const TagDictionary&) = delete;
+  TagDictionary& operator=(const TagDictionary&) = delete;
+
+  std::string mainDescriptions;  // the descriptions made from names, which rows view
+  std::string gpsDescriptions;
+  std::vector<TagRow> main;  // 250 tag rows in ascending tag order, then "Unknown" (tag 0)
+  std::vector<TagRow> gps;   // tags 0x0000 to 0x001E
 };
 
 // The tables, built on the first call: rows without a description get one made from their
@@ -26,7 +32,7 @@ const TagDictionary& InitDictionary();
 
 // The row of a tag in the table of the directory kind (the last row with the tag wins);
 // the "Unknown" row when there is none or the kind is neither main nor GPS.
-const TTagEntry& FindRowByTag(uint16_t tag, int kind);
+const TagRow& FindRowByTag(uint16_t tag, int kind);
 
 // Index of the first main row (the "Unknown" row excluded) whose name equals the argument,
 // ignoring letter case; -1 when there is none.
@@ -34,12 +40,12 @@ int FindRowByName(std::string_view name);
 
 // For maker-note tables: index of the first row with the tag, or -1; the codes of the last
 // row with the tag, or empty.
-int FindTableIndex(uint16_t tag, std::span<const TTagEntry> table);
-std::string FindTableCodes(uint16_t tag, std::span<const TTagEntry> table);
+int FindTableIndex(uint16_t tag, std::span<const TagRow> table);
+std::string_view FindTableCodes(uint16_t tag, std::span<const TagRow> table);
 
 // The text of key in a coded-value list such as "1:Normal,3:Rotated 180"; empty when the
 // key is not listed. Keys match whole values only.
-std::string DecodeCode(std::string_view codes, std::string_view key);
+std::string_view DecodeCode(std::string_view codes, std::string_view key);
 
 // A description from a tag name: "ExifImageWidth" gives "Exif Image Width".
 std::string SplitName(std::string_view name);

@@ -79,14 +79,26 @@ bool ParseDigits(std::string_view text, int& value) {
 
 }  // namespace
 
-std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_view codes,
-                          std::string_view printFormat, bool bigEndian) {
+void AppendNumeric(std::string& out, std::string_view raw, int32_t dataType,
+                   std::string_view codes, std::string_view printFormat, bool bigEndian) {
   const auto size = static_cast<size_t>(ElementSize(dataType));
-  if (size == 0) return "0";
+  if (size == 0) {
+    out += '0';
+    return;
+  }
+  // With a print format the elements are made apart first; "%s" takes them as text.
+  const bool formatted = !printFormat.empty();
+  const bool textFormat = formatted && printFormat.find("%s") != std::string_view::npos;
+  if (formatted && !textFormat) {
+    AppendPrintFormat(out, printFormat, {}, NumericValue(raw, dataType, bigEndian));
+    return;
+  }
+  std::string elements;
+  std::string& text = textFormat ? elements : out;
+  const size_t start = text.size();
   const size_t count = std::min(raw.size() / size, kMaxElements);
-  std::string text;
   for (size_t i = 0; i < count; ++i) {
-    if (!text.empty()) text += kListSeparator;
+    if (text.size() > start) text += kListSeparator;  // not after elements that show nothing
     const std::string_view element = raw.substr(i * size, size);
     switch (dataType) {
       case kTypeByte:
@@ -113,7 +125,11 @@ std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_vi
         text += '/';
         AppendInt(text, SignedInt(element.substr(4), bigEndian));
         // The key is the whole text so far, so only a single rational can match a code.
-        if (!codes.empty()) text += DecodeCode(codes, text);
+        if (!codes.empty()) {
+          const std::string_view key = std::string_view(text).substr(start);
+          const std::string_view decoded = DecodeCode(codes, key);
+          text.append(decoded.data(), decoded.size());
+        }
         break;
       case kTypeFloat:
       case kTypeDouble:
@@ -124,11 +140,14 @@ std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_vi
         break;
     }
   }
-  if (printFormat.empty()) return text;
-  if (printFormat.find("%s") != std::string_view::npos) {
-    return ApplyPrintFormat(printFormat, text, 0);
-  }
-  return ApplyPrintFormat(printFormat, {}, NumericValue(raw, dataType, bigEndian));
+  if (textFormat) AppendPrintFormat(out, printFormat, elements, 0);
+}
+
+std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_view codes,
+                          std::string_view printFormat, bool bigEndian) {
+  std::string text;
+  AppendNumeric(text, raw, dataType, codes, printFormat, bigEndian);
+  return text;
 }
 
 double NumericValue(std::string_view raw, int32_t dataType, bool bigEndian) {
@@ -156,14 +175,20 @@ double NumericValue(std::string_view raw, int32_t dataType, bool bigEndian) {
 
 std::string CleanText(std::string_view text) {
   const std::string_view trimmed = Trim(text);
+  const std::string_view head = trimmed.substr(0, kMaxCleanText);
+  const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 32; };
   std::string out;
-  for (const char c : trimmed.substr(0, kMaxCleanText)) {
-    if (static_cast<unsigned char>(c) >= 32) out += c;
+  if (std::none_of(head.begin(), head.end(), isControl)) {
+    out.assign(head);
+  } else {
+    out.reserve(head.size());
+    std::remove_copy_if(head.begin(), head.end(), std::back_inserter(out), isControl);
   }
   // Quotes come from the UNDEFINED value text; the test looks at the input, so a quoted value
   // cut at 64 characters keeps its opening quote.
   if (out.size() > 1 && trimmed.front() == '"' && trimmed[out.size() - 1] == '"') {
-    out = out.substr(1, out.size() - 2);
+    out.pop_back();
+    out.erase(0, 1);
   }
   return out;
 }
@@ -209,6 +234,12 @@ std::string FormatFixed(double value, int width, int decimals) {
 
 std::string ApplyPrintFormat(std::string_view format, std::string_view text, double number) {
   std::string out;
+  AppendPrintFormat(out, format, text, number);
+  return out;
+}
+
+void AppendPrintFormat(std::string& out, std::string_view format, std::string_view text,
+                       double number) {
   size_t i = 0;
   while (i < format.size()) {
     const size_t percent = format.find('%', i);
@@ -250,7 +281,6 @@ std::string ApplyPrintFormat(std::string_view format, std::string_view text, dou
     }
     i = j + 1;
   }
-  return out;
 }
 
 std::string DecodeComponents(std::string_view valueText, DecodeContext&) {

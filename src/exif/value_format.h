@@ -14,7 +14,9 @@ namespace pixmeta {
 inline constexpr std::string_view kListSeparator = ", ";
 
 // Display text of a numeric value: the elements (at most 128) joined by the list
-// separator, coded values decoded, then the print format applied.
+// separator, coded values decoded, then the print format applied; appended to out.
+void AppendNumeric(std::string& out, std::string_view raw, int32_t dataType,
+                   std::string_view codes, std::string_view printFormat, bool bigEndian);
 std::string FormatNumeric(std::string_view raw, int32_t dataType, std::string_view codes,
                           std::string_view printFormat, bool bigEndian);
 
@@ -39,6 +41,8 @@ std::string FormatFixed(double value, int width, int decimals);
 // A printf-like print format of the tag tables: "%s" takes text, "%W.Pf" (left-aligned with
 // "%-W.Pf") takes number, "%%" is a percent sign, everything else is copied as it stands.
 std::string ApplyPrintFormat(std::string_view format, std::string_view text, double number);
+void AppendPrintFormat(std::string& out, std::string_view format, std::string_view text,
+                       double number);
 
 // Decoders of the tag dictionary.
 std::string DecodeComponents(std::string_view valueText, DecodeContext& context);

@@ -139,7 +139,6 @@ struct Probe {
 };
 
 // The lists do not overlap, so at most one probe runs for a name.
-
 constexpr std::array kProbes = {
     Probe{";.jpg;.jpeg;.jpe;.jif;.jfif;.jfi;", ProbeJpeg, true},
     Probe{";.png;", ProbePng, true},
@@ -148,24 +147,40 @@ constexpr std::array kProbes = {
     Probe{";.bmp;.dib;", ProbeBmp, true},
 };
 
+const Probe* ProbeFor(std::string_view extensionKey) {
+  for (const Probe& probe : kProbes) {
+    if (probe.extensions.find(extensionKey) != std::string_view::npos) return &probe;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 TImgSize::TImgSize(std::string name)
     : fileName(std::move(name)),
       extension(platform::LowerCase(ExtensionPart(fileName))),
       extensionKey(";" + extension + ";") {
-  for (const Probe& probe : kProbes) {
-    if (probe.extensions.find(extensionKey) == std::string_view::npos) continue;
-    if (fileName.empty()) continue;
-    InputFile::Failure failure = InputFile::Failure::None;
-    std::string reason;
-    std::optional<InputFile> file = InputFile::Open(fileName, &failure, &reason);
-    if (!file) {
-      if (failure == InputFile::Failure::Missing || !probe.raisesWhenUnreadable) continue;
-      throw std::runtime_error("cannot open " + fileName + ": " + reason);
-    }
-    probe.run(*file, width, height);
+  if (const Probe* probe = ProbeFor(extensionKey); probe != nullptr && !fileName.empty()) {
+    platform::OpenedFile opened = platform::OpenForReading(fileName);
+    Run(opened);
   }
+}
+
+TImgSize::TImgSize(std::string name, platform::OpenedFile& opened)
+    : fileName(std::move(name)),
+      extension(platform::LowerCase(ExtensionPart(fileName))),
+      extensionKey(";" + extension + ";") {
+  if (!fileName.empty()) Run(opened);
+}
+
+void TImgSize::Run(platform::OpenedFile& opened) {
+  const Probe* probe = ProbeFor(extensionKey);
+  if (probe == nullptr) return;
+  if (!opened.file) {
+    if (opened.failure == InputFile::Failure::Missing || !probe->raisesWhenUnreadable) return;
+    throw std::runtime_error("cannot open " + fileName + ": " + opened.reason);
+  }
+  if (opened.file->Seek(0)) probe->run(*opened.file, width, height);
 }
 
 }  // namespace pixmeta

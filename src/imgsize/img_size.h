@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace pixmeta {
 
 class TImgSize {
@@ -17,6 +19,8 @@ class TImgSize {
   // Probes the file at once. Throws std::runtime_error when the file exists but cannot be
   // opened; any other failure only leaves the size invalid.
   explicit TImgSize(std::string fileName);
+  // The same on a file the caller opened (or failed to open) for every reader of it.
+  TImgSize(std::string fileName, platform::OpenedFile& opened);
 
   bool IsValid() const { return width >= 1 && height >= 1; }
   // -1 for a value that was not found.
@@ -29,6 +33,8 @@ class TImgSize {
   const std::string& ExtensionKey() const { return extensionKey; }
 
  private:
+  void Run(platform::OpenedFile& opened);
+
   int32_t width = -1;
   int32_t height = -1;
   std::string fileName;

@@ -1,5 +1,7 @@
 #include "iptc/iptc_data.h"
 
+#include <array>
+
 #include "records/byte_reader.h"
 #include "iptc/comma_text.h"
 #include "iptc/iptc_table.h"
@@ -49,55 +51,29 @@ void ForEachDataSet(std::string_view data, Visit&& visit) {
   }
 }
 
-// The key-table row of a data set, or null for a data set of record 2 or 8 without one.
-// skipped is set for the record version and for records other than 2 and 8.
-const TTagEntry* RowOf(const DataSet& set, bool& skipped) {
-  skipped = set.record != 2 && set.record != 8;
-  if (skipped) return nullptr;
-  for (const TTagEntry& row : IptcKeyTable()) {
-    if (row.record == set.record && row.tag == set.number) {
-      skipped = row.name == "SKIP";
-      return &row;
+// The row a data set is read with; null for the record version and for records other
+// than 2 and 8, which are skipped.
+const TagRow* RowOf(const DataSet& set) {
+  if (set.record != 2 && set.record != 8) return nullptr;
+  // The first table row of each data set of records 2 and 8, looked up once.
+  static const std::array<const TagRow*, 512> kFirstRows = [] {
+    std::array<const TagRow*, 512> rows{};
+    for (const TagRow& row : IptcKeyTable()) {
+      const TagRow*& slot = rows[(row.record == 8 ? 256 : 0) + row.tag];
+      if (slot == nullptr) slot = &row;
     }
-  }
-  return nullptr;
-}
-
-std::string CustomName(uint8_t number) { return "Custom_" + std::to_string(number); }
-
-// The entry a data set reads as; an empty one (tag 0) for a skipped data set.
-TTagEntry EntryOf(const DataSet& set) {
-  bool skipped = false;
-  const TTagEntry* row = RowOf(set, skipped);
-  TTagEntry entry;
-  if (skipped) return entry;
-  if (row != nullptr) {
-    entry = *row;
-  } else {
-    entry.record = set.record;
-    entry.tag = set.number;
-    entry.name = CustomName(set.number);
-    entry.desc = entry.name;
-    entry.size = 64;
-  }
-  entry.text = set.value;
-  return entry;
-}
-
-// The name a data set is listed under; false for a skipped data set.
-bool NameOf(const DataSet& set, std::string& name) {
-  bool skipped = false;
-  const TTagEntry* row = RowOf(set, skipped);
-  if (skipped) return false;
-  name = row != nullptr ? row->name : CustomName(set.number);
-  return true;
+    return rows;
+  }();
+  const TagRow* row = kFirstRows[(set.record == 8 ? 256 : 0) + set.number];
+  if (row == nullptr) return &CustomRow(set.record, set.number);
+  return row->name == "SKIP" ? nullptr : row;
 }
 
 }  // namespace
 
 int32_t TIPTCdata::IndexOfName(std::string_view name) const {
   for (size_t i = 0; i < entries_.size(); ++i) {
-    if (platform::EqualNoCase(entries_[i].name, name)) return static_cast<int32_t>(i);
+    if (platform::EqualNoCase(entries_[i].name(), name)) return static_cast<int32_t>(i);
   }
   return -1;
 }
@@ -115,7 +91,7 @@ std::string TIPTCdata::ValueOf(std::string_view name, std::string_view defaultVa
 int32_t TIPTCdata::TableRowOf(std::string_view name) { return pixmeta::TableRowOf(name); }
 
 int32_t TIPTCdata::Append(TTagEntry entry) {
-  if (entry.tag != 0) entries_.push_back(std::move(entry));
+  if (entry.tag() != 0) entries_.push_back(std::move(entry));
   return Count() - 1;
 }
 
@@ -127,7 +103,9 @@ int32_t TIPTCdata::StoreValue(std::string_view name, std::string_view value) {
   }
   const int32_t row = TableRowOf(name);
   if (row < 0) return -1;
-  TTagEntry entry = IptcKeyTable()[static_cast<size_t>(row)];
+  TTagEntry entry;
+  entry.row = &IptcKeyTable()[static_cast<size_t>(row)];
+  entry.size = entry.row->size;
   entry.text = value;
   return Append(std::move(entry));
 }
@@ -145,12 +123,17 @@ int32_t TIPTCdata::MergeValues(std::string_view name, std::string_view list) {
 void TIPTCdata::LoadFromSegment(std::string_view data) {
   Reset();
   ForEachDataSet(data, [this](const DataSet& set) {
-    TTagEntry entry = EntryOf(set);
-    if (IsRepeatable(entry.tag)) {
-      MergeValues(entry.name, entry.text);
-    } else {
-      Append(std::move(entry));
+    const TagRow* row = RowOf(set);
+    if (row == nullptr) return;
+    if (IsRepeatable(row->tag)) {
+      MergeValues(row->name, set.value);
+      return;
     }
+    TTagEntry entry;
+    entry.row = row;
+    entry.size = row->size;
+    entry.text = set.value;
+    Append(std::move(entry));
   });
 }
 
@@ -161,23 +144,17 @@ bool TIPTCdata::LoadFromJpeg(const std::string& fileName) {
   return HasEntries();
 }
 
-StringList TIPTCdata::SegmentPairList(std::string_view data) {
-  StringList lines;
-  std::string name;
-  ForEachDataSet(data, [&](const DataSet& set) {
-    if (!NameOf(set, name)) return;
-    name += '=';
-    name += set.value;
-    lines.Add(std::move(name));
+void TIPTCdata::SegmentPairList(std::string_view data, StringList& out) {
+  ForEachDataSet(data, [&out](const DataSet& set) {
+    if (const TagRow* row = RowOf(set)) out.AddJoined({row->name, "=", set.value});
   });
-  return lines;
 }
 
 std::string TIPTCdata::SegmentJoinedValue(std::string_view data, std::string_view key) {
   std::string joined;
-  std::string name;
   ForEachDataSet(data, [&](const DataSet& set) {
-    if (!NameOf(set, name) || name != key) return;
+    const TagRow* row = RowOf(set);
+    if (row == nullptr || row->name != key) return;
     const std::string_view value = Trim(set.value);
     if (!joined.empty() && !value.empty()) joined += ',';
     joined += value;
@@ -185,12 +162,10 @@ std::string TIPTCdata::SegmentJoinedValue(std::string_view data, std::string_vie
   return joined;
 }
 
-StringList TIPTCdata::XmlLines() const {
-  StringList lines;
-  lines.Add("   <ITPCdata>");
-  for (const TTagEntry& entry : entries_) AppendXmlElement(lines, entry);
-  lines.Add("   </ITPCdata>");
-  return lines;
+void TIPTCdata::XmlLines(StringList& out) const {
+  out.Add("   <ITPCdata>");
+  for (const TTagEntry& entry : entries_) AppendXmlElement(out, entry);
+  out.Add("   </ITPCdata>");
 }
 
 }  // namespace pixmeta

@@ -26,8 +26,8 @@ class IptcHost {
   ~IptcHost() = default;
 };
 
-// Entries are TTagEntry records with record, tag (data-set number), name, desc, size and the
-// value bytes in text. A repeatable key is held once, its values merged into a comma list.
+// Entries are TTagEntry records whose row gives record, tag (data-set number), name and
+// desc; size is the key's maximum size and text holds the value bytes. A repeatable key is held once, its values merged into a comma list.
 // The held list and the container's APP13 bytes are independent: the Segment... and File...
 // operations always read bytes.
 class TIPTCdata {
@@ -62,19 +62,19 @@ class TIPTCdata {
   // Loads from another file's APP13 segment; whether anything is held afterwards.
   bool LoadFromJpeg(const std::string& fileName);
 
-  // "name=value" per named data set of the bytes, the value as stored.
-  static StringList SegmentPairList(std::string_view data);
+  // Adds "name=value" per named data set of the bytes, the value as stored.
+  static void SegmentPairList(std::string_view data, StringList& out);
   // The trimmed values of every data set named key (letter case counting) joined by ",",
   // empty values left out.
   static std::string SegmentJoinedValue(std::string_view data, std::string_view key);
   // The same on the container's APP13 segment.
-  StringList FilePairList() const { return SegmentPairList(host_.IptcSegment()); }
+  void FilePairList(StringList& out) const { SegmentPairList(host_.IptcSegment(), out); }
   std::string FileJoinedValue(std::string_view key) const {
     return SegmentJoinedValue(host_.IptcSegment(), key);
   }
 
-  // The held entries as an XML-like block, values unescaped.
-  StringList XmlLines() const;
+  // Adds the held entries as an XML-like block, values unescaped.
+  void XmlLines(StringList& out) const;
 
  private:
   IptcHost& host_;

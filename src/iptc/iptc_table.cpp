@@ -69,25 +69,51 @@ constexpr std::array<KeyRow, 49> kKeyRows = {{
     {8, 10, "Subfile", "Subfile", 2},
 }};
 
-std::vector<TTagEntry> MakeTable() {
-  std::vector<TTagEntry> table;
-  table.reserve(kKeyRows.size());
-  for (const KeyRow& row : kKeyRows) {
-    TTagEntry& entry = table.emplace_back();
-    entry.record = row.record;
-    entry.tag = row.dataSet;
-    entry.name = row.name;
-    entry.desc = row.desc;
-    entry.size = row.maxSize;
+constexpr std::array<TagRow, kKeyRows.size()> MakeTable() {
+  std::array<TagRow, kKeyRows.size()> table{};
+  for (size_t i = 0; i < kKeyRows.size(); ++i) {
+    table[i].record = kKeyRows[i].record;
+    table[i].tag = kKeyRows[i].dataSet;
+    table[i].name = kKeyRows[i].name;
+    table[i].desc = kKeyRows[i].desc;
+    table[i].size = kKeyRows[i].maxSize;
   }
   return table;
 }
 
+constexpr std::array<TagRow, kKeyRows.size()> kKeyTable = MakeTable();
+
+// Rows for data sets the table does not name: "Custom_" and the data-set number.
+struct CustomRows {
+  static constexpr size_t kNumbers = 256;
+  CustomRows() {
+    for (size_t n = 0; n < kNumbers; ++n) names += "Custom_" + std::to_string(n);
+    size_t at = 0;
+    for (size_t n = 0; n < kNumbers; ++n) {
+      const size_t length = 7 + std::to_string(n).size();
+      const std::string_view name = std::string_view(names).substr(at, length);
+      at += length;
+      for (const uint16_t record : {2, 8}) {
+        TagRow& row = rows[(record == 8 ? kNumbers : 0) + n];
+        row.record = record;
+        row.tag = static_cast<uint16_t>(n);
+        row.name = name;
+        row.desc = name;
+        row.size = 64;
+      }
+    }
+  }
+  std::string names;
+  std::array<TagRow, 2 * kNumbers> rows{};
+};
+
 }  // namespace
 
-std::span<const TTagEntry> IptcKeyTable() {
-  static const std::vector<TTagEntry> table = MakeTable();
-  return table;
+std::span<const TagRow> IptcKeyTable() { return kKeyTable; }
+
+const TagRow& CustomRow(uint8_t record, uint8_t number) {
+  static const CustomRows custom;
+  return custom.rows[(record == 8 ? CustomRows::kNumbers : 0) + number];
 }
 
 bool IsRepeatable(uint32_t dataSet) { return dataSet == 20 || dataSet == 25; }

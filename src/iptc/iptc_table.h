@@ -13,7 +13,11 @@ namespace pixmeta {
 
 // The 49 rows in table order: record, tag (the data-set number), name, desc and size (the
 // maximum value size, shown to the user only). Row 0 is "SKIP", the record version.
-std::span<const TTagEntry> IptcKeyTable();
+std::span<const TagRow> IptcKeyTable();
+
+// The row of a data set of record 2 or 8 that the table does not name: "Custom_" and its
+// number, with the description of the same text and a maximum size of 64.
+const TagRow& CustomRow(uint8_t record, uint8_t number);
 
 // Whether data sets with this number (of any record) are held as one comma list.
 bool IsRepeatable(uint32_t dataSet);

@@ -201,6 +201,21 @@ void ApplyParameter(std::string_view arg, RunContext& run) {
   }
 }
 
+// Whether a spelling of the flag rows begins with the argument's first byte: a file name
+// such as photo.jpg is told from a flag without searching the rows.
+bool CanBeFlag(std::string_view arg) {
+  static constexpr std::array<bool, 256> kFirstBytes = [] {
+    std::array<bool, 256> first{};
+    for (const FlagRow& row : kFlagRows) {
+      for (size_t i = 0; i + 1 < row.spellings.size(); ++i) {
+        if (row.spellings[i] == '|') first[static_cast<unsigned char>(row.spellings[i + 1])] = true;
+      }
+    }
+    return first;
+  }();
+  return !arg.empty() && kFirstBytes[static_cast<unsigned char>(platform::LowerByte(arg[0]))];
+}
+
 // Applies a flag; false when the argument is no flag (it is then a file argument).
 bool ApplyFlag(std::string_view lowerArg, RunContext& run, ParseOutcome& outcome) {
   RunSettings& s = run.settings;
@@ -323,7 +338,7 @@ ParseOutcome ParseCommandLine(const Arguments& args, RunContext& run) {
     line.assign("flag:");
     line += arg;
     run.infoLog.Add(line);
-    if (ApplyFlag(platform::LowerCase(arg), run, outcome)) {
+    if (CanBeFlag(arg) && ApplyFlag(platform::LowerCase(arg), run, outcome)) {
       if (outcome != ParseOutcome::Continue) return outcome;
       continue;
     }

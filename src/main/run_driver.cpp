@@ -32,8 +32,8 @@ void AddKmlFrame(RunContext& run) {
 
 // Writes header, the spool's items and footer to a file that replaces path only when the
 // whole text is written; false with errorText when it cannot be.
-bool SaveText(const std::string& path, const std::string& header, const OutputSpool& items,
-              const std::string& footer, std::string& errorText) {
+bool SaveText(const std::string& path, std::string_view header, const OutputSpool& items,
+              std::string_view footer, std::string& errorText) {
   std::optional<platform::ReplacingFile> file = platform::ReplacingFile::Create(path, errorText);
   if (!file) return false;
   const auto write = [&file](std::string_view bytes) { return file->Write(bytes); };
@@ -69,8 +69,9 @@ bool WriteOutputList(RunContext& run) {
     platform::Console& console = run.console;
     console.WriteText(run.kmlHeader.Text());
     console.WriteText("\r\n");
-    run.outputList.WriteTo([&console](std::string_view text) {
-      console.WriteText(text);
+    const bool converted = run.outputList.lineEnds() == OutputSpool::LineEnds::Lf;
+    run.outputList.WriteTo([&console, converted](std::string_view text) {
+      converted ? console.WriteConverted(text) : console.WriteText(text);
       return true;
     });
     console.WriteText("\r\n");
@@ -79,7 +80,7 @@ bool WriteOutputList(RunContext& run) {
     return true;
   }
   std::string error;
-  if (SaveText(outFile, run.kmlHeader.Text(), run.outputList, "\r\n" + run.kmlFooter.Text() + "\r\n",
+  if (SaveText(outFile, run.kmlHeader.Text(), run.outputList, "\r\n" + std::string(run.kmlFooter.Text()) + "\r\n",
                error)) {
     return true;
   }
@@ -105,6 +106,7 @@ int RunProgram(const Arguments& args, const ProgramLocation& location,
       break;
   }
   const RunSettings& s = run.settings;
+  if (s.outFile.empty()) run.outputList.UseLineEnds(OutputSpool::LineEnds::Lf);
   if (s.DebugMode()) console.WriteLine("#DEBUG-MODE");
   if (!s.quiet) PrintBanner(run);
   if (s.kml) AddKmlFrame(run);

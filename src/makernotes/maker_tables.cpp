@@ -1,7 +1,6 @@
 #include "makernotes/maker_tables.h"
 
 #include <array>
-#include <vector>
 
 #include "makernotes/canon_expanders.h"
 #include "makernotes/nikon_formatters.h"
@@ -264,30 +263,40 @@ constexpr MakerRow kMinolta[] = {
     {0x0E00, "PIMdata"},
 };
 
-std::vector<TTagEntry> BuildTable(std::span<const MakerRow> defs) {
-  std::vector<TTagEntry> rows;
-  rows.reserve(defs.size());
-  for (const MakerRow& def : defs) {
-    TTagEntry& row = rows.emplace_back();
-    row.tag = def.tag;
-    row.name = def.name;
-    row.desc = def.desc.empty() ? def.name : def.desc;
-    row.codes = def.codes;
-    row.decoder = def.decoder;
+// The table rows of the definitions; a row without a description uses its name.
+template <size_t N>
+constexpr std::array<TagRow, N> Rows(const MakerRow (&defs)[N]) {
+  std::array<TagRow, N> rows{};
+  for (size_t i = 0; i < N; ++i) {
+    rows[i].tag = defs[i].tag;
+    rows[i].name = defs[i].name;
+    rows[i].desc = defs[i].desc.empty() ? defs[i].name : defs[i].desc;
+    rows[i].codes = defs[i].codes;
+    rows[i].decoder = defs[i].decoder;
   }
   return rows;
 }
 
+constexpr auto kNikonARows = Rows(kNikonA);
+constexpr auto kNikonBRows = Rows(kNikonB);
+constexpr auto kOlympusRows = Rows(kOlympus);
+constexpr auto kCasioARows = Rows(kCasioA);
+constexpr auto kCasioBRows = Rows(kCasioB);
+constexpr auto kFujiRows = Rows(kFuji);
+constexpr auto kCanonRows = Rows(kCanon);
+constexpr auto kSeikoRows = Rows(kSeiko);
+constexpr auto kSanyoRows = Rows(kSanyo);
+constexpr auto kMinoltaRows = Rows(kMinolta);
+
 }  // namespace
 
-std::span<const TTagEntry> MakerTableRows(MakerTable table) {
+std::span<const TagRow> MakerTableRows(MakerTable table) {
   // In the order of the enumeration.
-  static const std::array<std::vector<TTagEntry>, 10> tables = {
-      BuildTable(kNikonA), BuildTable(kNikonB),  BuildTable(kOlympus), BuildTable(kCasioA),
-      BuildTable(kCasioB), BuildTable(kFuji),    BuildTable(kCanon),   BuildTable(kSeiko),
-      BuildTable(kSanyo),  BuildTable(kMinolta),
+  static constexpr std::array<std::span<const TagRow>, 10> kTables = {
+      kNikonARows, kNikonBRows, kOlympusRows, kCasioARows, kCasioBRows,
+      kFujiRows,   kCanonRows,  kSeikoRows,   kSanyoRows,  kMinoltaRows,
   };
-  return tables.at(static_cast<size_t>(table));
+  return kTables.at(static_cast<size_t>(table));
 }
 
 }  // namespace pixmeta

@@ -22,6 +22,6 @@ enum class MakerTable {
 };
 
 // The rows of a table, in the order they are searched.
-std::span<const TTagEntry> MakerTableRows(MakerTable table);
+std::span<const TagRow> MakerTableRows(MakerTable table);
 
 }  // namespace pixmeta

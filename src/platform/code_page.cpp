@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -22,17 +23,19 @@ char32_t CodePointOf(unsigned char b) {
   return b;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+// A code point below U+10000 in UTF-8; returns the end.
+char* EncodeUtf8(char* out, char32_t cp) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
+    *out++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return out;
 }
 
 // Length of the valid multi-byte UTF-8 sequence starting at text[i] (2 to 4), or 0.
@@ -87,33 +90,16 @@ size_t PlainRunEnd(std::string_view text, size_t i, bool lfLineEnds) {
   return i;
 }
 
-struct CaseTables {
-  std::array<char, 256> upper{};
-  std::array<char, 256> lower{};
-  CaseTables() {
-    for (int i = 0; i < 256; ++i) {
-      upper[i] = static_cast<char>(i);
-      lower[i] = static_cast<char>(i);
-    }
-    const auto pair = [this](int up, int low) {
-      upper[low] = static_cast<char>(up);
-      lower[up] = static_cast<char>(low);
-    };
-    for (int c = 'a'; c <= 'z'; ++c) pair(c - 32, c);
-    for (int c = 0xE0; c <= 0xFE; ++c) {
-      if (c != 0xF7) pair(c - 32, c);  // 0xF7 is the division sign
-    }
-    pair(0x8A, 0x9A);  // S caron
-    pair(0x8C, 0x9C);  // OE ligature
-    pair(0x8E, 0x9E);  // Z caron
-    pair(0x9F, 0xFF);  // Y diaeresis
+// Lower case is the inverse of the upper-case table.
+constexpr std::array<unsigned char, 256> MakeLowerTable() {
+  std::array<unsigned char, 256> lower{};
+  for (int i = 0; i < 256; ++i) lower[i] = static_cast<unsigned char>(i);
+  for (int i = 255; i >= 0; --i) {
+    if (kUpperBytes[i] != i) lower[kUpperBytes[i]] = static_cast<unsigned char>(i);
   }
-};
-
-const CaseTables& Tables() {
-  static const CaseTables tables;
-  return tables;
+  return lower;
 }
+constexpr std::array<unsigned char, 256> kLowerBytes = MakeLowerTable();
 
 }  // namespace
 
@@ -124,30 +110,38 @@ std::string ToOutputUtf8(std::string_view text) {
 }
 
 void AppendOutputUtf8(std::string& out, std::string_view text, bool lfLineEnds) {
-  out.reserve(out.size() + text.size() + text.size() / 16);
+  const size_t old = out.size();
+  out.resize(old + kMaxOutputGrowth * text.size());
+  const char* end = EncodeOutputUtf8(out.data() + old, text, lfLineEnds);
+  out.resize(static_cast<size_t>(end - out.data()));
+}
+
+char* EncodeOutputUtf8(char* out, std::string_view text, bool lfLineEnds) {
   size_t i = 0;
   while (i < text.size()) {
     const size_t run = PlainRunEnd(text, i, lfLineEnds);
-    out.append(text.data() + i, run - i);
+    std::memcpy(out, text.data() + i, run - i);
+    out += run - i;
     i = run;
     if (i == text.size()) break;
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte == '\r') {
       const bool pair = i + 1 < text.size() && text[i + 1] == '\n';
-      out += pair ? '\n' : '\r';
+      *out++ = pair ? '\n' : '\r';
       i += pair ? 2 : 1;
     } else if (const size_t len = Utf8SequenceLength(text, i); len > 0) {
-      out.append(text.data() + i, len);
+      std::memcpy(out, text.data() + i, len);
+      out += len;
       i += len;
     } else {
-      AppendUtf8(out, CodePointOf(byte));
+      out = EncodeUtf8(out, CodePointOf(byte));
       ++i;
     }
   }
+  return out;
 }
 
-char UpperByte(char c) { return Tables().upper[static_cast<unsigned char>(c)]; }
-char LowerByte(char c) { return Tables().lower[static_cast<unsigned char>(c)]; }
+char LowerByte(char c) { return static_cast<char>(kLowerBytes[static_cast<unsigned char>(c)]); }
 
 std::string UpperCase(std::string_view text) {
   std::string out(text);
@@ -159,14 +153,6 @@ std::string LowerCase(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = LowerByte(c);
   return out;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (UpperByte(a[i]) != UpperByte(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace pixmeta::platform

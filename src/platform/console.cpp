@@ -35,6 +35,16 @@ void Console::WriteText(std::string_view text) {
   Append(text);
 }
 
+void Console::WriteConverted(std::string_view text) {
+  if (target_ == Target::StandardOutput && pending_.size() + text.size() >= kFlushThreshold) {
+    // A long text goes out as it is, without passing through the buffer.
+    Flush();
+    WriteOut(text);
+    return;
+  }
+  pending_ += text;
+}
+
 void Console::Append(std::string_view text) {
   AppendOutputUtf8(pending_, text, true);
   if (target_ == Target::StandardOutput && pending_.size() >= kFlushThreshold) Flush();
@@ -42,14 +52,18 @@ void Console::Append(std::string_view text) {
 
 void Console::Flush() {
   if (target_ != Target::StandardOutput) return;
+  WriteOut(pending_);
+  pending_.clear();
+}
+
+void Console::WriteOut(std::string_view text) {
   size_t done = 0;
-  while (done < pending_.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, pending_.data() + done, pending_.size() - done);
+  while (done < text.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // a closed or broken standard output loses the rest
     done += static_cast<size_t>(n);
   }
-  pending_.clear();
 }
 
 }  // namespace pixmeta::platform

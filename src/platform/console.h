@@ -20,6 +20,8 @@ class Console {
   void WriteLine(std::string_view line);
   // Text as it is; its CR LF pairs become LF.
   void WriteText(std::string_view text);
+  // Text that is console output already (UTF-8 with LF line ends), byte for byte.
+  void WriteConverted(std::string_view text);
   void Flush();
 
   // Everything written so far, for a Memory console.
@@ -27,6 +29,7 @@ class Console {
 
  private:
   void Append(std::string_view text);
+  static void WriteOut(std::string_view text);
 
   Target target_;
   std::string pending_;

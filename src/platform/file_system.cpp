@@ -83,10 +83,17 @@ std::optional<InputFile> InputFile::Open(const std::string& path, Failure* failu
 
 InputFile::InputFile(int fd) : fd_(fd) {}
 
+OpenedFile OpenForReading(const std::string& path) {
+  OpenedFile opened;
+  opened.file = InputFile::Open(path, &opened.failure, &opened.reason);
+  return opened;
+}
+
 InputFile::InputFile(InputFile&& other) noexcept
     : fd_(other.fd_),
       info_(other.info_),
       buffer_(std::move(other.buffer_)),
+      bufferStart_(other.bufferStart_),
       filled_(other.filled_),
       pos_(other.pos_) {
   other.fd_ = -1;
@@ -98,6 +105,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     fd_ = other.fd_;
     info_ = other.info_;
     buffer_ = std::move(other.buffer_);
+    bufferStart_ = other.bufferStart_;
     filled_ = other.filled_;
     pos_ = other.pos_;
     other.fd_ = -1;
@@ -111,6 +119,7 @@ InputFile::~InputFile() {
 
 bool InputFile::Fill() {
   if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReadBlock);
+  bufferStart_ += filled_;
   pos_ = 0;
   for (;;) {
     const ssize_t n = ::read(fd_, buffer_.get(), kReadBlock);
@@ -133,11 +142,17 @@ size_t InputFile::Read(char* dest, size_t count) {
 }
 
 size_t InputFile::ReadInto(std::string& out, size_t count) {
-  const size_t old = out.size();
-  out.resize(old + count);
-  const size_t n = Read(out.data() + old, count);
-  out.resize(old + n);
-  return n;
+  // Appended from the buffer, so the string's new room is never filled first.
+  out.reserve(out.size() + count);
+  size_t done = 0;
+  while (done < count) {
+    if (pos_ >= filled_ && !Fill()) break;
+    const size_t n = std::min(count - done, filled_ - pos_);
+    out.append(buffer_.get() + pos_, n);
+    pos_ += n;
+    done += n;
+  }
+  return done;
 }
 
 std::optional<unsigned char> InputFile::ReadByte() {
@@ -151,14 +166,19 @@ bool InputFile::Skip(uint64_t count) {
     pos_ += static_cast<size_t>(count);
     return true;
   }
-  const off_t here = ::lseek(fd_, 0, SEEK_CUR);
-  if (here < 0) return false;
-  return Seek(static_cast<uint64_t>(here) + (count - buffered));
+  return Seek(bufferStart_ + pos_ + count);
 }
 
 bool InputFile::Seek(uint64_t offset) {
   if (offset > static_cast<uint64_t>(info_.size)) return false;
+  // A place inside the buffer, such as the start after a first look at the header, costs
+  // no reading again.
+  if (offset >= bufferStart_ && offset - bufferStart_ <= filled_) {
+    pos_ = static_cast<size_t>(offset - bufferStart_);
+    return true;
+  }
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
+  bufferStart_ = offset;
   filled_ = 0;
   pos_ = 0;
   return true;

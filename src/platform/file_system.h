@@ -49,7 +49,8 @@ class InputFile {
   std::optional<unsigned char> ReadByte();
   // Moves forward by count bytes; false when that passes the end of the file.
   bool Skip(uint64_t count);
-  // Moves to an absolute offset; false when it lies past the end of the file.
+  // Moves to an absolute offset; false when it lies past the end of the file. Moving back
+  // within what was read last (to the start, say) reads nothing again.
   bool Seek(uint64_t offset);
   bool AtEnd();
 
@@ -60,9 +61,19 @@ class InputFile {
   int fd_ = -1;
   FileInfo info_;
   std::unique_ptr<char[]> buffer_;  // allocated on the first read, never zero-filled
+  uint64_t bufferStart_ = 0;        // the file offset of the buffer's first byte
   size_t filled_ = 0;
   size_t pos_ = 0;
 };
+
+// A file opened for reading once per file, for every reader of it; when it could not be
+// opened, failure says why (Missing when there is no regular file under the path).
+struct OpenedFile {
+  std::optional<InputFile> file;
+  InputFile::Failure failure = InputFile::Failure::None;
+  std::string reason;
+};
+OpenedFile OpenForReading(const std::string& path);
 
 // A new file that replaces its target only when it is complete: it is written under a
 // hidden temporary name in the target's folder and renamed over the target by Commit. So

@@ -12,13 +12,14 @@ constexpr size_t kReadBlock = 1 << 16;
 }  // namespace
 
 void OutputSpool::Add(std::string_view item) {
-  // The memory is taken once and never grows: what would not fit goes out first. A byte
-  // becomes at most three in UTF-8.
-  const size_t most = item.size() * 3 + 2;
-  if (memory_.capacity() < memoryBound_) memory_.reserve(memoryBound_);
+  // The memory is taken once and never grows: what would not fit goes out first.
+  const size_t most = item.size() * platform::kMaxOutputGrowth + 2;
+  if (memory_.capacity() < memoryBound_) memory_.Room(memoryBound_);
   if (!memory_.empty() && memory_.size() + most > memoryBound_ && !spillFailed_) Spill();
-  platform::AppendOutputUtf8(memory_, item, false);
-  memory_ += "\r\n";
+  char* out = platform::EncodeOutputUtf8(memory_.Room(most), item, lfLineEnds_);
+  if (!lfLineEnds_) *out++ = '\r';
+  *out++ = '\n';
+  memory_.End(out);
   ++count_;
 }
 
@@ -28,7 +29,7 @@ void OutputSpool::Spill() {
       spill_.emplace(std::move(*file));
     }
   }
-  if (spill_ && spill_->Append(memory_)) {
+  if (spill_ && spill_->Append(memory_.view())) {
     memory_.clear();
   } else {
     spillFailed_ = true;
@@ -53,7 +54,7 @@ bool OutputSpool::WriteTo(const std::function<bool(std::string_view)>& write) co
       offset += piece.size();
     }
   }
-  return memory_.empty() || write(memory_);
+  return memory_.empty() || write(memory_.view());
 }
 
 }  // namespace pixmeta

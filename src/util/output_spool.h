@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "util/byte_buffer.h"
 
 namespace pixmeta {
 
@@ -20,8 +21,14 @@ class OutputSpool {
 
   explicit OutputSpool(size_t memoryBound = kDefaultMemoryBound) : memoryBound_(memoryBound) {}
 
-  // Adds one item: its text as saved files hold it (UTF-8, see ToOutputUtf8) followed by
-  // CR LF. An item may itself hold several lines.
+  // How the held text ends its lines: CR LF as saved files do, or LF as the console does,
+  // so that text bound for the console is converted once. Chosen before the first Add.
+  enum class LineEnds { CrLf, Lf };
+  void UseLineEnds(LineEnds lineEnds) { lfLineEnds_ = lineEnds == LineEnds::Lf; }
+  LineEnds lineEnds() const { return lfLineEnds_ ? LineEnds::Lf : LineEnds::CrLf; }
+
+  // Adds one item: its text in UTF-8 (see ToOutputUtf8) followed by a line end; its own
+  // CR LF pairs become line ends of the chosen kind. An item may hold several lines.
   void Add(std::string_view item);
 
   bool Empty() const { return count_ == 0; }
@@ -35,8 +42,9 @@ class OutputSpool {
   void Spill();
 
   size_t memoryBound_;
+  bool lfLineEnds_ = false;
   size_t count_ = 0;
-  std::string memory_;  // the text after what the temporary file holds
+  ByteBuffer memory_;  // the text after what the temporary file holds
   std::optional<platform::SpillFile> spill_;
   bool spillFailed_ = false;  // then everything stays in memory
 };

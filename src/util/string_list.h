@@ -4,19 +4,35 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "util/byte_buffer.h"
+
 namespace pixmeta {
 
 class StringList {
  public:
-  void Add(std::string_view line);
-  // One line made of the parts, in order.
-  void AddJoined(std::initializer_list<std::string_view> parts);
+  void Add(std::string_view line) { AddJoined({line}); }
+  // One line made of the parts, in order. Inline, so that the parts of a call are copied
+  // without loops and literal parts by plain stores.
+  void AddJoined(std::initializer_list<std::string_view> parts) {
+    size_t length = 2;
+    for (const std::string_view part : parts) length += part.size();
+    starts_.push_back(text_.size());
+    char* out = text_.Room(length);
+    for (const std::string_view part : parts) {
+      if (!part.empty()) std::memcpy(out, part.data(), part.size());
+      out += part.size();
+    }
+    *out++ = '\r';
+    *out++ = '\n';
+    text_.End(out);
+  }
   void AddAll(const StringList& other);
   // Keeps the memory for the next use.
   void Clear();
@@ -30,8 +46,8 @@ class StringList {
   // changes.
   std::string_view ValueOf(std::string_view key) const;
 
-  // All lines joined, each ended by CR LF.
-  const std::string& Text() const { return text_; }
+  // All lines joined, each ended by CR LF; the view lasts until the list changes.
+  std::string_view Text() const { return text_.view(); }
 
   class Iterator {
    public:
@@ -62,7 +78,7 @@ class StringList {
   Iterator end() const { return {this, Count()}; }
 
  private:
-  std::string text_;
+  ByteBuffer text_;
   std::vector<size_t> starts_;
 };
 

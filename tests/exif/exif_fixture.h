@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "exif/jpeg_container.h"
@@ -38,5 +39,22 @@ class LoadedFile {
   TimgData container_;
   bool loaded_ = false;
 };
+
+// The listings as lists of their own.
+inline StringList NameValues(const TImageInfo& exif) {
+  StringList list;
+  exif.NameValueList(list);
+  return list;
+}
+inline StringList ExifXmlOf(const TImageInfo& exif) {
+  StringList list;
+  exif.ExifXml(list);
+  return list;
+}
+inline std::optional<StringList> MetadataXmlOf(const TimgData& container) {
+  StringList list;
+  if (!container.MetadataXml(list)) return std::nullopt;
+  return list;
+}
 
 }  // namespace pixmeta::test

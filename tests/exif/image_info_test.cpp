@@ -15,7 +15,7 @@ using ::testing::ElementsAre;
 
 std::vector<std::string> Names(const TImageInfo& exif) {
   std::vector<std::string> names;
-  for (const TTagEntry& e : exif.tags) names.push_back(e.name);
+  for (const TTagEntry& e : exif.tags) names.emplace_back(e.name());
   return names;
 }
 
@@ -71,7 +71,7 @@ TEST_P(ExifValues, CodedValuesMatchWholeValuesOnly) {
   EXPECT_EQ(f->exif().GetInt("Orientation"), 6);
   // An entry without a listed value has an empty text and is left out of the name list.
   EXPECT_EQ(f->exif().LookupIndex("ExposureProgram") >= 0, true);
-  for (const std::string_view line : f->exif().NameValueList()) {
+  for (const std::string_view line : NameValues(f->exif())) {
     EXPECT_FALSE(line.starts_with("ExposureProgram")) << line;
   }
 }
@@ -180,9 +180,9 @@ TEST_P(ExifValues, ThirtyFiveMillimetreFocalLengthIsDerivedFromTheSensorSize) {
   auto f = Load();
   EXPECT_EQ(f->Value("FocalLengthin35mmFilm"), "15.76");
   const TTagEntry entry = f->exif().GetEntry("FocalLengthIn35mmFilm");
-  EXPECT_EQ(entry.tag, 0xA405);
+  EXPECT_EQ(entry.tag(), 0xA405);
   EXPECT_EQ(entry.dataType, kTypeSRational);
-  EXPECT_EQ(entry.printFormat, "%s mm");
+  EXPECT_EQ(entry.printFormat(), "%s mm");
   EXPECT_EQ(entry.raw, "");
 }
 
@@ -207,7 +207,7 @@ TEST(ExifWalk, BothByteOrdersGiveTheSameTagList) {
     tiff.Ascii(0, 0x010F, "FUJIFILM").Short(0, 0x0112, {1}).Link(0, 0x8769, exif);
     tiff.Rational(exif, 0x829A, {{10, 1250}}).Link(exif, 0xA005, interop);
     tiff.Ascii(interop, 0x0001, "R98").Undefined(interop, 0x0002, "0100");
-    lists[big] = Lines(LoadedFile::Jpeg(tiff)->exif().NameValueList());
+    lists[big] = Lines(NameValues(LoadedFile::Jpeg(tiff)->exif()));
     offsets = tiff.IfdOffsets();
   }
   EXPECT_EQ(lists[0], lists[1]);
@@ -253,7 +253,7 @@ TEST(ExifWalk, AnOversizedDirectoryIsSkippedAndTheRestGoesOn) {
   EXPECT_THAT(Names(f.exif()), ElementsAre("Make", "ExifOffset", "GPSLatitudeRef", "GPSInfo"));
   // The load overwrites the walk's message, so the report still lists the tags.
   EXPECT_EQ(f.container().ErrorText(), "<none>");
-  EXPECT_EQ(f.exif().NameValueList().Count(), 4u);
+  EXPECT_EQ(NameValues(f.exif()).Count(), 4u);
 }
 
 TEST(ExifWalk, OffsetsAndCountsOutsideTheBlockAreAbsentOrClamped) {
@@ -314,13 +314,13 @@ TEST(ExifWalk, NameValueListNeedsALoadWithoutError) {
   TiffBuilder tiff;
   tiff.Ascii(0, 0x010F, "Canon").Short(0, 0x0112, {2});
   auto f = LoadedFile::Jpeg(tiff);
-  EXPECT_THAT(Lines(f->exif().NameValueList()), ElementsAre("Make=Canon"));
-  EXPECT_THAT(Lines(f->exif().ExifXml()),
+  EXPECT_THAT(Lines(NameValues(f->exif())), ElementsAre("Make=Canon"));
+  EXPECT_THAT(Lines(ExifXmlOf(f->exif())),
               ElementsAre("   <EXIFdata>", "   <Make>", "      Canon", "   </Make>",
                           "   <Orientation>", "      ", "   </Orientation>", "   </EXIFdata>"));
   f->container().SetErrorText("Illegally sized directory");
-  EXPECT_EQ(f->exif().NameValueList().Count(), 0u);
-  EXPECT_EQ(f->exif().ExifXml().Count(), 8u);
+  EXPECT_EQ(NameValues(f->exif()).Count(), 0u);
+  EXPECT_EQ(ExifXmlOf(f->exif()).Count(), 8u);
 }
 
 TEST(ExifWalk, EntryLookupsIgnoreCase) {
@@ -329,16 +329,26 @@ TEST(ExifWalk, EntryLookupsIgnoreCase) {
   auto f = LoadedFile::Jpeg(tiff);
   TImageInfo& e = f->exif();
   EXPECT_EQ(e.LookupIndex("orientation"), 0);
-  EXPECT_EQ(e.GetEntry("ORIENTATION").tag, 0x0112);
-  EXPECT_EQ(e.GetEntry("missing").tag, 0);
+  EXPECT_EQ(e.GetEntry("ORIENTATION").tag(), 0x0112);
+  EXPECT_EQ(e.GetEntry("missing").tag(), 0);
   EXPECT_EQ(e.GetNumber("missing"), 0.0);
   EXPECT_EQ(e.GetInt("XResolution"), 4);  // 3.5 rounds to the even neighbour
-  e.AddTextEntry("Sub_field", " 5", kTypeAscii);
+  static const TagRow kSubField = [] {
+    TagRow row;
+    row.name = row.desc = "Sub_field";
+    return row;
+  }();
+  e.AddTextEntry(kSubField, " 5", kTypeAscii);
   EXPECT_EQ(e.tags.back().id, 1);
-  EXPECT_EQ(e.tags.back().tag, 0);
+  EXPECT_EQ(e.tags.back().tag(), 0);
   EXPECT_EQ(e.LookupValue("sub_FIELD"), " 5");
+  static const TagRow kUntagged = [] {
+    TagRow row;
+    row.name = "x";
+    return row;
+  }();
   TTagEntry untagged;
-  untagged.name = "x";
+  untagged.row = &kUntagged;
   const size_t before = e.tags.size();
   EXPECT_EQ(e.AddEntry(untagged), static_cast<int>(before) - 1);
   EXPECT_EQ(e.tags.size(), before);

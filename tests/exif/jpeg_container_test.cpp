@@ -262,7 +262,7 @@ TEST(JpegContainer, ABadExifHeaderStillLoadsWithAnEmptyTagList) {
 
 TEST(JpegContainer, MetadataXmlWrapsFileFactsAndTheExifBlock) {
   LoadedFile f("a.jpg", JpegBuilder().Exif(SimpleExif()).Build());
-  const auto xml = f.container().MetadataXml();
+  const auto xml = MetadataXmlOf(f.container());
   ASSERT_TRUE(xml);
   const std::vector<std::string> lines = Lines(*xml);
   const std::string folder = f.path().substr(0, f.path().rfind('/') + 1);
@@ -280,9 +280,9 @@ TEST(JpegContainer, MetadataXmlWrapsFileFactsAndTheExifBlock) {
   EXPECT_EQ(lines.back(), "</dImageFile>");
 
   LoadedFile plain("b.jpg", JpegBuilder().Comment("c").Build());
-  EXPECT_EQ(plain.container().MetadataXml()->Count(), 8u);
+  EXPECT_EQ(MetadataXmlOf(plain.container())->Count(), 8u);
   std::filesystem::remove(plain.path());
-  EXPECT_FALSE(plain.container().MetadataXml());
+  EXPECT_FALSE(MetadataXmlOf(plain.container()));
 }
 
 TEST(JpegContainer, TheFirstApp13BecomesTheIptcObjectsSegment) {
@@ -299,7 +299,7 @@ TEST(JpegContainer, TheFirstApp13BecomesTheIptcObjectsSegment) {
   // The held list is filled by the per-file loop, not by the load.
   EXPECT_FALSE(c.Iptc()->HasEntries());
   c.Iptc()->LoadFromSegment(c.IptcSegment());
-  const auto xml = c.MetadataXml();
+  const auto xml = MetadataXmlOf(c);
   const std::vector<std::string> lines = Lines(*xml);
   EXPECT_THAT(std::vector<std::string>(lines.end() - 6, lines.end()),
               ElementsAre("   <ITPCdata>", "   <City>", "      Paris", "   </City>",

@@ -44,18 +44,19 @@ std::string Mutate(std::string bytes, std::mt19937& rng) {
 void LoadEverything(const std::string& path) {
   TImgSize size(path);
   TimgData container(kListBoth);
+  StringList lines;
   container.LoadFile(path);
   ASSERT_LE(container.SlotCount(), TimgData::kSlotCount);
   if (container.HasIptc()) {
     container.Iptc()->LoadFromSegment(container.IptcSegment());
-    container.Iptc()->FilePairList();
+    container.Iptc()->FilePairList(lines);
   }
   if (TImageInfo* exif = container.Exif()) {
-    exif->NameValueList();
+    exif->NameValueList(lines);
     ASSERT_LT(exif->tags.size(), 100000u);
   }
   container.GetComment();
-  container.MetadataXml();
+  container.MetadataXml(lines);
 }
 
 TEST(Mutation, DamagedFilesLoadWithoutHarm) {

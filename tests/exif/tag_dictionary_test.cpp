@@ -46,7 +46,7 @@ TEST(TagDictionary, NamesKeepTheirExactSpelling) {
 
 TEST(TagDictionary, ThirteenNamesOccurTwice) {
   std::map<std::string, std::vector<uint16_t>> byName;
-  for (const TTagEntry& row : InitDictionary().main) byName[row.name].push_back(row.tag);
+  for (const TagRow& row : InitDictionary().main) byName[std::string(row.name)].push_back(row.tag);
   std::map<std::string, std::vector<uint16_t>> twice;
   for (const auto& [name, tags] : byName) {
     if (tags.size() > 1) twice[name] = tags;
@@ -88,7 +88,7 @@ TEST(TagDictionary, CodesFormatsAndDecodersSitOnTheirRows) {
   int coded = 0;
   const TagDictionary& d = InitDictionary();
   for (const auto& [kind, rows] : {std::pair{1, &d.main}, std::pair{2, &d.gps}}) {
-    for (const TTagEntry& row : *rows) {
+    for (const TagRow& row : *rows) {
       if (!row.printFormat.empty()) formats[{kind, row.tag}] = row.printFormat;
       if (row.decoder != nullptr) decoders[{kind, row.tag}] = row.decoder;
       if (!row.codes.empty()) ++coded;
@@ -117,7 +117,7 @@ TEST(TagDictionary, FindRowByTagFindsEveryRowAndFallsBackToUnknown) {
   for (size_t i = 0; i < 250; ++i) {
     EXPECT_EQ(&FindRowByTag(d.main[i].tag, kMainDirectory), &d.main[i]) << d.main[i].name;
   }
-  for (const TTagEntry& row : d.gps) EXPECT_EQ(&FindRowByTag(row.tag, kGpsDirectory), &row);
+  for (const TagRow& row : d.gps) EXPECT_EQ(&FindRowByTag(row.tag, kGpsDirectory), &row);
   EXPECT_EQ(FindRowByTag(0x001E, kGpsDirectory).name, "GPSDifferential");
   EXPECT_EQ(FindRowByTag(0x0000, kGpsDirectory).name, "GPSVersionID");
   for (const auto& [tag, kind] : {std::pair<uint16_t, int>{0x0099, kGpsDirectory},
@@ -128,7 +128,7 @@ TEST(TagDictionary, FindRowByTagFindsEveryRowAndFallsBackToUnknown) {
                                   {0xFFFF, kMainDirectory},
                                   {0x0112, 0},
                                   {0x0001, 3}}) {
-    const TTagEntry& row = FindRowByTag(tag, kind);
+    const TagRow& row = FindRowByTag(tag, kind);
     EXPECT_EQ(row.name, "Unknown") << tag << " " << kind;
     EXPECT_EQ(row.tag, 0);
   }
@@ -152,7 +152,7 @@ TEST(TagDictionary, FindRowByNameIgnoresCaseAndTakesTheFirstRow) {
 }
 
 TEST(TagDictionary, MakerTableLookups) {
-  std::vector<TTagEntry> table(4);
+  std::vector<TagRow> table(4);
   table[0].tag = 7;
   table[1].tag = 9;
   table[1].codes = "1:first";
@@ -169,7 +169,7 @@ TEST(TagDictionary, MakerTableLookups) {
 }
 
 TEST(TagDictionary, DecodeCodeMatchesWholeValuesOnly) {
-  const std::string light = FindRowByTag(0x9208, kMainDirectory).codes;
+  const std::string_view light = FindRowByTag(0x9208, kMainDirectory).codes;
   EXPECT_EQ(DecodeCode(light, "1"), "Daylight");
   EXPECT_EQ(DecodeCode(light, "10"), "Flash");
   EXPECT_EQ(DecodeCode(light, "17"), "Std A");
@@ -178,7 +178,7 @@ TEST(TagDictionary, DecodeCodeMatchesWholeValuesOnly) {
   EXPECT_EQ(DecodeCode(light, " 3 "), "Tungsten");
   EXPECT_EQ(DecodeCode(light, "7"), "");
   EXPECT_EQ(DecodeCode(light, ""), "");
-  const std::string orientation = FindRowByTag(0x0112, kMainDirectory).codes;
+  const std::string_view orientation = FindRowByTag(0x0112, kMainDirectory).codes;
   EXPECT_EQ(DecodeCode(orientation, "6"), "CounterClockwise 90\xB0");
   EXPECT_EQ(DecodeCode(orientation, "2"), "");
   EXPECT_EQ(DecodeCode(FindRowByTag(0x0106, kMainDirectory).codes, "2"), "RGB");

@@ -42,7 +42,7 @@ class Values {
 
 // The display text of a value under a dictionary row: formatted, then decoded.
 std::string Shown(uint16_t tag, int kind, std::string_view raw, int32_t type, bool bigEndian) {
-  const TTagEntry& row = FindRowByTag(tag, kind);
+  const TagRow& row = FindRowByTag(tag, kind);
   const std::string text = FormatNumeric(raw, type, row.codes, row.printFormat, bigEndian);
   if (row.decoder == nullptr) return text;
   DecodeContext context;

@@ -7,6 +7,7 @@
 
 #include "fixtures/lines.h"
 #include "fixtures/iptc_builder.h"
+#include "iptc/iptc_table.h"
 
 namespace pixmeta {
 namespace {
@@ -29,12 +30,31 @@ class FakeHost : public IptcHost {
 };
 
 
-TTagEntry Entry(uint16_t tag, std::string name, std::string text = {}) {
+// An entry with the row of a record 2 data set: the key table's, else a custom one.
+TTagEntry Entry(uint8_t number, std::string text = {}) {
   TTagEntry entry;
-  entry.tag = tag;
-  entry.name = std::move(name);
+  entry.row = &CustomRow(2, number);
+  for (const TagRow& row : IptcKeyTable()) {
+    if (row.record == 2 && row.tag == number) entry.row = &row;
+  }
   entry.text = std::move(text);
   return entry;
+}
+
+StringList PairList(std::string_view data) {
+  StringList list;
+  TIPTCdata::SegmentPairList(data, list);
+  return list;
+}
+StringList Xml(const TIPTCdata& iptc) {
+  StringList list;
+  iptc.XmlLines(list);
+  return list;
+}
+StringList FilePairs(const TIPTCdata& iptc) {
+  StringList list;
+  iptc.FilePairList(list);
+  return list;
 }
 
 class IptcDataTest : public ::testing::Test {
@@ -48,7 +68,7 @@ class IptcDataTest : public ::testing::Test {
   std::vector<std::string> Held() const {
     std::vector<std::string> held;
     for (int32_t i = 0; i < iptc_.Count(); ++i) {
-      held.push_back(iptc_.EntryAt(i).name + "=" + iptc_.EntryAt(i).text);
+      held.push_back(std::string(iptc_.EntryAt(i).name()) + "=" + iptc_.EntryAt(i).text);
     }
     return held;
   }
@@ -62,10 +82,10 @@ TEST_F(IptcDataTest, WithoutADataSetMarkerNothingIsRead) {
   const std::string early = test::DataSet(2, 5, "early");
   const std::string data =
       early + Load(IptcBuilder().Resource(0x040B, "\x1C\x03\x1C\x01")).substr(2);
-  iptc_.Append(Entry(5, "ObjectName"));
+  iptc_.Append(Entry(5));
   iptc_.LoadFromSegment(data);
   EXPECT_FALSE(iptc_.HasEntries());
-  EXPECT_TRUE(TIPTCdata::SegmentPairList(data).Empty());
+  EXPECT_TRUE(PairList(data).Empty());
   EXPECT_EQ(TIPTCdata::SegmentJoinedValue(data, "ObjectName"), "");
 }
 
@@ -85,15 +105,15 @@ TEST_F(IptcDataTest, ReadsKnownCustomAndSkippedDataSets) {
   ASSERT_EQ(Held(), (std::vector<std::string>{"ObjectName=Boat ", "Custom_218=custom",
                                               "Subfile=S1", std::string("ImageCaption=a\0b", 16)}));
   const TTagEntry& custom = iptc_.EntryAt(1);
-  EXPECT_EQ(custom.desc, "Custom_218");
-  EXPECT_EQ(custom.record, 2);
-  EXPECT_EQ(custom.tag, 218);
+  EXPECT_EQ(custom.desc(), "Custom_218");
+  EXPECT_EQ(custom.record(), 2);
+  EXPECT_EQ(custom.tag(), 218);
   EXPECT_EQ(custom.size, 64);
   EXPECT_EQ(iptc_.EntryAt(0).size, 64);
-  EXPECT_EQ(iptc_.EntryAt(0).desc, "Object name");
+  EXPECT_EQ(iptc_.EntryAt(0).desc(), "Object name");
 
   // The byte listing names every data set of records 2 and 8 but the record version.
-  EXPECT_EQ(Lines(TIPTCdata::SegmentPairList(segment)),
+  EXPECT_EQ(Lines(PairList(segment)),
             (std::vector<std::string>{"ObjectName=Boat ", "Custom_218=custom",
                                       "Custom_20=dropped", "Custom_25=dropped too",
                                       "Custom_0=number zero", "Subfile=S1",
@@ -111,7 +131,7 @@ TEST_F(IptcDataTest, RepeatedKeywordsAreMergedWhenHeldAndJoinedAsReadFromBytes) 
   EXPECT_EQ(iptc_.ValueOf("City", "none"), "none");
   EXPECT_EQ(TIPTCdata::SegmentJoinedValue(segment, "Keywords"), "Sea,sea beach,Dune");
   EXPECT_EQ(TIPTCdata::SegmentJoinedValue(segment, "keywords"), "");
-  EXPECT_EQ(Lines(TIPTCdata::SegmentPairList(segment)),
+  EXPECT_EQ(Lines(PairList(segment)),
             (std::vector<std::string>{"Keywords=Sea", "Keywords=sea beach", "SuppCategory=x",
                                       "Keywords= ", "Keywords=Dune"}));
 }
@@ -119,12 +139,12 @@ TEST_F(IptcDataTest, RepeatedKeywordsAreMergedWhenHeldAndJoinedAsReadFromBytes) 
 TEST_F(IptcDataTest, WhereTheSearchForTheFirstDataSetStarts) {
   const std::string objectName = test::DataSet(2, 5, "found");
   // Without the signature the search starts at the 13th byte.
-  EXPECT_TRUE(TIPTCdata::SegmentPairList(std::string(12, 'x') + objectName).Count() == 1);
-  EXPECT_TRUE(TIPTCdata::SegmentPairList(std::string(11, 'x') + objectName).Empty());
+  EXPECT_TRUE(PairList(std::string(12, 'x') + objectName).Count() == 1);
+  EXPECT_TRUE(PairList(std::string(11, 'x') + objectName).Empty());
   // With it, right after its 13 characters, and any byte between is passed over.
-  EXPECT_EQ(Lines(TIPTCdata::SegmentPairList("Photoshop 3.0" + objectName)),
+  EXPECT_EQ(Lines(PairList("Photoshop 3.0" + objectName)),
             std::vector<std::string>{"ObjectName=found"});
-  EXPECT_EQ(Lines(TIPTCdata::SegmentPairList("Photoshop 3.0\x1C\x1C" + objectName)),
+  EXPECT_EQ(Lines(PairList("Photoshop 3.0\x1C\x1C" + objectName)),
             std::vector<std::string>{"ObjectName=found"});
   // Without the signature, the scan still finds data sets further on.
   Load(IptcBuilder().NoSignature().Add(2, 90, "Paris"));
@@ -166,28 +186,28 @@ TEST_F(IptcDataTest, EveryTruncationReadsSafely) {
     const std::string_view cut = std::string_view(segment).substr(0, n);
     iptc_.LoadFromSegment(cut);
     EXPECT_LE(iptc_.Count(), 3);
-    EXPECT_LE(TIPTCdata::SegmentPairList(cut).Count(), 4u);
+    EXPECT_LE(PairList(cut).Count(), 4u);
     EXPECT_LE(TIPTCdata::SegmentJoinedValue(cut, "Keywords").size(), 5u);
   }
 }
 
 TEST_F(IptcDataTest, XmlLinesWrapCaptionAndHeadlineInCdata) {
   Load(IptcBuilder().Add(2, 5, "<b>").Add(2, 105, "Head").Add(2, 120, "Cap & more"));
-  EXPECT_EQ(Lines(iptc_.XmlLines()),
+  EXPECT_EQ(Lines(Xml(iptc_)),
             (std::vector<std::string>{"   <ITPCdata>", "   <ObjectName>", "      <b>",
                                       "   </ObjectName>", "   <ImageHeadline>",
                                       "      <![CDATA[Head]]>", "   </ImageHeadline>",
                                       "   <ImageCaption>", "      <![CDATA[Cap & more]]>",
                                       "   </ImageCaption>", "   </ITPCdata>"}));
   iptc_.Reset();
-  EXPECT_EQ(Lines(iptc_.XmlLines()), (std::vector<std::string>{"   <ITPCdata>", "   </ITPCdata>"}));
+  EXPECT_EQ(Lines(Xml(iptc_)), (std::vector<std::string>{"   <ITPCdata>", "   </ITPCdata>"}));
 }
 
 TEST_F(IptcDataTest, FileOperationsReadTheContainersSegmentNotTheHeldList) {
   host_.segment = IptcBuilder().Add(2, 90, "Oslo").Keywords({"fjord", "snow"}).SegmentBytes();
   EXPECT_EQ(iptc_.FileJoinedValue("Keywords"), "fjord,snow");
   iptc_.StoreValue("City", "Bergen");
-  EXPECT_EQ(Lines(iptc_.FilePairList()),
+  EXPECT_EQ(Lines(FilePairs(iptc_)),
             (std::vector<std::string>{"City=Oslo", "Keywords=fjord", "Keywords=snow"}));
   EXPECT_EQ(iptc_.FileJoinedValue("City"), "Oslo");
 }
@@ -211,7 +231,7 @@ TEST_F(IptcDataTest, LoadFromJpegReadsAnotherFileThroughTheHost) {
 }
 
 TEST_F(IptcDataTest, AppendDeleteAndStoreValue) {
-  EXPECT_EQ(iptc_.Append(Entry(0, "Custom_0")), -1);
+  EXPECT_EQ(iptc_.Append(Entry(0)), -1);
   EXPECT_EQ(iptc_.StoreValue("SKIP", "x"), -1);
   EXPECT_EQ(iptc_.StoreValue("Custom_218", "x"), -1);
   EXPECT_EQ(iptc_.StoreValue("objectname", ""), 0);
@@ -219,10 +239,10 @@ TEST_F(IptcDataTest, AppendDeleteAndStoreValue) {
   EXPECT_EQ(iptc_.StoreValue("City", "Lyon"), 1);
   EXPECT_EQ(iptc_.StoreValue("CITY", "Nice"), 1);
   EXPECT_EQ(iptc_.StoreValue("SKIP", "x"), 1);
-  EXPECT_EQ(iptc_.Append(Entry(218, "Custom_218", "c")), 2);
+  EXPECT_EQ(iptc_.Append(Entry(218, "c")), 2);
   EXPECT_EQ(iptc_.StoreValue("custom_218", "d"), 2);
   ASSERT_EQ(Held(), (std::vector<std::string>{"ObjectName=", "City=Nice", "Custom_218=d"}));
-  EXPECT_EQ(iptc_.EntryAt(1).tag, 90);
+  EXPECT_EQ(iptc_.EntryAt(1).tag(), 90);
 
   iptc_.DeleteByName("OBJECTNAME");
   iptc_.DeleteByName("State");
@@ -277,7 +297,7 @@ TEST(IptcMerge, UnknownKeysAreRefusedAndOtherKeysMergeToo) {
   EXPECT_EQ(iptc.MergeValues("Custom_25", "a"), -1);
   ASSERT_EQ(iptc.MergeValues("Category", "x y"), 0);
   EXPECT_EQ(iptc.ValueOf("Category", ""), "x,y");
-  EXPECT_EQ(iptc.EntryAt(0).tag, 15);
+  EXPECT_EQ(iptc.EntryAt(0).tag(), 15);
 }
 
 }  // namespace

@@ -23,13 +23,11 @@ TEST(IptcTable, HoldsTheKeysOfRecordsTwoAndEightInDataSetOrder) {
     if (row > 0) {
       EXPECT_LT(table[row - 1].tag, table[row].tag) << table[row].name;
     }
-    EXPECT_EQ(table[row].id, 0);
-    EXPECT_TRUE(table[row].text.empty());
-    names.insert(table[row].name);
+    names.emplace(table[row].name);
   }
   EXPECT_EQ(names.size(), 48u);
 
-  const TTagEntry& caption = table[static_cast<size_t>(TableRowOf("ImageCaption"))];
+  const TagRow& caption = table[static_cast<size_t>(TableRowOf("ImageCaption"))];
   EXPECT_EQ(caption.tag, 120);
   EXPECT_EQ(caption.desc, "Image caption");
   EXPECT_EQ(caption.size, 2000);

@@ -14,9 +14,10 @@ using ::testing::IsEmpty;
 
 class Recorder : public SubFieldSink {
  public:
-  void AddTextEntry(std::string_view name, std::string_view text, int32_t dataType) override {
+  void AddTextEntry(const TagRow& row, std::string_view text, int32_t dataType) override {
     EXPECT_EQ(dataType, kTypeAscii);
-    lines.push_back(std::string(name) + "=" + std::string(text));
+    EXPECT_EQ(row.desc, row.name);
+    lines.push_back(std::string(row.name) + "=" + std::string(text));
   }
   std::vector<std::string> lines;
 };

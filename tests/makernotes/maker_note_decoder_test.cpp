@@ -54,7 +54,7 @@ std::unique_ptr<LoadedFile> Load(const Camera& camera, const MakerNoteBuilder& n
 std::vector<std::string> MakerLines(const TImageInfo& exif) {
   std::vector<std::string> lines;
   for (const TTagEntry& e : exif.tags) {
-    if (e.id == 1) lines.push_back(e.name + "=" + e.text);
+    if (e.id == 1) lines.push_back(std::string(e.name()) + "=" + e.text);
   }
   return lines;
 }

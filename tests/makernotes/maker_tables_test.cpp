@@ -22,7 +22,7 @@ TEST(MakerNoteTables, RowCounts) {
 
 TEST(MakerNoteTables, SkipRowsAndDescriptions) {
   for (int t = 0; t <= static_cast<int>(MakerTable::kMinolta); ++t) {
-    for (const TTagEntry& row : MakerTableRows(static_cast<MakerTable>(t))) {
+    for (const TagRow& row : MakerTableRows(static_cast<MakerTable>(t))) {
       EXPECT_FALSE(row.desc.empty()) << row.name;
       if (platform::EqualNoCase(row.name, "skip")) {
         EXPECT_EQ(row.desc, row.name);
