@@ -18,10 +18,13 @@ namespace {
 
 // Latitude and longitude as signed texts: the hemisphere references make them negative.
 void SetCoordinates(FileState& file) {
-  file.latitude = file.report.ValueOf("GPSLatitude");
-  if (file.report.ValueOf("GPSLatitudeRef") == "S") file.latitude = "-" + file.latitude;
-  file.longitude = file.report.ValueOf("GPSLongitude");
-  if (file.report.ValueOf("GPSLongitudeRef") == "W") file.longitude = "-" + file.longitude;
+  const StringList& report = file.report;
+  file.latitude.clear();
+  if (report.ValueOf("GPSLatitudeRef") == "S") file.latitude += '-';
+  file.latitude += report.ValueOf("GPSLatitude");
+  file.longitude.clear();
+  if (report.ValueOf("GPSLongitudeRef") == "W") file.longitude += '-';
+  file.longitude += report.ValueOf("GPSLongitude");
 }
 
 void ProcessFile(RunContext& run, FileState& file) {

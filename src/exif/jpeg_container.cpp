@@ -1,5 +1,7 @@
 #include "exif/jpeg_container.h"
 
+#include <utility>
+
 #include "exif/tag_dictionary.h"
 #include "platform/clock.h"
 #include "platform/code_page.h"
@@ -88,6 +90,25 @@ double TimgData::FileDate() const { return platform::UnixToLocalDays(fileModifie
 
 bool TimgData::ReadJpegSegments(platform::InputFile& file) {
   readingTiff_ = false;
+  // The segments stay in the file's head; their places are noted while it may still grow,
+  // and the EXIF block is parsed once the head is the container's.
+  std::array<std::pair<size_t, size_t>, kSlotCount> places{};
+  const bool found = WalkSegments(file, places);
+  head_ = file.ReleaseHead();
+  for (int n = 1; n <= slotCount_; ++n) {
+    const auto [start, size] = places[static_cast<size_t>(n - 1)];
+    SlotRef(n).bytes = head_.view().substr(start, size);
+  }
+  if (exifSlot_ != 0) {
+    CreateExif();
+    buffer = SlotRef(exifSlot_).bytes;
+    ParseJpegExif();
+  }
+  return found;
+}
+
+bool TimgData::WalkSegments(platform::InputFile& file,
+                            std::array<std::pair<size_t, size_t>, kSlotCount>& places) {
   char soi[2];
   if (file.Read(soi, 2) != 2 || soi[0] != '\xFF' || soi[1] != '\xD8') return false;
   slotCount_ = 0;
@@ -96,6 +117,9 @@ bool TimgData::ReadJpegSegments(platform::InputFile& file) {
     std::optional<unsigned char> marker = file.ReadByte();
     while (marker == 0xFF) marker = file.ReadByte();
     if (!marker) return false;
+    // Segments are kept in the head; a file whose fill bytes run past its reach ends here.
+    if (file.Position() > file.Head().size()) break;
+    const auto start = static_cast<size_t>(file.Position());
     const std::optional<unsigned char> hi = file.ReadByte();
     const std::optional<unsigned char> lo = file.ReadByte();
     if (!hi || !lo) return false;
@@ -103,12 +127,16 @@ bool TimgData::ReadJpegSegments(platform::InputFile& file) {
     tSection& slot = SlotRef(slotCount_);
     slot.marker = *marker;
     slot.length = *hi * 256 + *lo;
-    slot.bytes.assign({static_cast<char>(*hi), static_cast<char>(*lo)});
+    auto& [place, size] = places[static_cast<size_t>(slotCount_ - 1)];
+    place = start;
+    size = 2;
     // A segment that is shorter than its length field, or cut by the end of the file, is
     // abandoned: it keeps its slot but is not looked at.
     if (slot.length < 2) continue;
     const auto rest = static_cast<size_t>(slot.length - 2);
-    if (file.ReadInto(slot.bytes, rest) != rest) continue;
+    const size_t read = file.ReadIntoHead(rest);
+    size += read;
+    if (read != rest) continue;
 
     if (slotCount_ == kFirstSegmentsWithExif && !HasMetadata()) break;
     switch (slot.marker) {
@@ -124,9 +152,6 @@ bool TimgData::ReadJpegSegments(platform::InputFile& file) {
           break;
         }
         exifSlot_ = slotCount_;
-        CreateExif();
-        buffer = slot.bytes;
-        ParseJpegExif();
         break;
       case kMarkerApp13:
         if (iptcSlot_ == 0) {
@@ -154,9 +179,10 @@ bool TimgData::ReadTiffBlock(platform::InputFile& file) {
     readingTiff_ = false;
     return false;
   }
+  const size_t read = file.ReadIntoHead(kTiffReadLimit);
+  head_ = file.ReleaseHead();
   tSection& slot = SlotRef(1);
-  slot.bytes.clear();
-  file.ReadInto(slot.bytes, kTiffReadLimit);
+  slot.bytes = head_.view().substr(8, read);
   slot.marker = 0;
   slot.length = static_cast<int32_t>(slot.bytes.size());
   slotCount_ = 1;
@@ -179,13 +205,13 @@ void TimgData::CreateExif() {
 
 void TimgData::ParseJpegExif() {
   if (!exif_) CreateExif();
-  const std::string& bytes = SlotRef(exifSlot_).bytes;
-  const std::string_view view(bytes);
-  if (view.substr(2, 4) != "Exif") {
+  // Read through the checked view: a segment may end anywhere, even inside its identifier.
+  const std::string_view view = SlotRef(exifSlot_).bytes;
+  if (ClampedBytes(view, 3, 4) != "Exif") {
     errorText_ = "Incorrect Exif header";
     return;
   }
-  const std::string_view order = view.substr(8, 2);
+  const std::string_view order = ClampedBytes(view, 9, 2);
   if (order != "II" && order != "MM") {
     errorText_ = "Invalid Exif alignment marker";
     return;
@@ -205,7 +231,7 @@ bool TimgData::HasThumbnail() const { return HasExif() && exif_ && exif_->HasThu
 
 std::string TimgData::GetComment() const {
   if (commentSlot_ == 0) return {};
-  const std::string& bytes = Slot(commentSlot_).bytes;
+  const std::string_view bytes = Slot(commentSlot_).bytes;
   if (bytes.size() < 2) return {};
   const int n = static_cast<unsigned char>(bytes[0]) * 256 + static_cast<unsigned char>(bytes[1]);
   if (n <= 2) return {};
@@ -220,8 +246,9 @@ bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payl
   }
   tSection& slot = SlotRef(slotRef);
   const size_t n = payload.size() + 2;
-  slot.bytes.assign({static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)});
-  slot.bytes += payload;
+  slot.owned.assign({static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)});
+  slot.owned += payload;
+  slot.bytes = slot.owned;
   slot.length = static_cast<int32_t>(n);
   slot.marker = marker;
   return true;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "records/byte_reader.h"
 #include "exif/image_info.h"
@@ -22,9 +23,12 @@ namespace pixmeta {
 
 // One kept segment.
 struct tSection {
-  std::string bytes;    // the two length bytes (big-endian), then the payload
+  // The two length bytes (big-endian), then the payload: a view of the file's head as the
+  // container read it, or of owned for a segment the program set.
+  std::string_view bytes;
   uint32_t marker = 0;  // the marker code, such as 0xE1 for APP1
   int32_t length = 0;   // the length field: payload + 2
+  std::string owned;
 };
 
 inline constexpr std::string_view kNoError = "<none>";
@@ -82,8 +86,6 @@ class TimgData final : public tEndInd, public IptcHost {
   int IptcSlot() const { return iptcSlot_; }
   int CommentSlot() const { return commentSlot_; }
   int JfifSlot() const { return jfifSlot_; }
-  // The bytes of the EXIF slot, which the EXIF object reads and edits patch.
-  std::string& ExifBytes() { return SlotRef(exifSlot_).bytes; }
   const std::string& FileName() const { return fileName_; }
   // The last-write time at load, as a local day count.
   double FileDate() const;
@@ -91,6 +93,9 @@ class TimgData final : public tEndInd, public IptcHost {
 
  private:
   bool ReadJpegSegments(platform::InputFile& file);
+  // Reads the segments up to the start of scan, noting where each lies in the file's head.
+  bool WalkSegments(platform::InputFile& file,
+                    std::array<std::pair<size_t, size_t>, kSlotCount>& places);
   bool ReadTiffBlock(platform::InputFile& file);
   void ParseJpegExif();
   void CreateExif();
@@ -99,6 +104,7 @@ class TimgData final : public tEndInd, public IptcHost {
 
   int32_t listMode_;
   MakerNoteReader makerNoteReader_;
+  platform::ByteBuffer head_;  // the file's first bytes, which the slots view
   std::array<tSection, kSlotCount> slots_;
   int slotCount_ = 0;
   // Slot numbers of the four segments the program uses; 0 when absent.

@@ -97,6 +97,24 @@ void AppendNumeric(std::string& out, std::string_view raw, int32_t dataType,
   std::string& text = textFormat ? elements : out;
   const size_t start = text.size();
   const size_t count = std::min(raw.size() / size, kMaxElements);
+  const bool integer = dataType == kTypeByte || dataType == kTypeShort || dataType == kTypeLong ||
+                       dataType == kTypeSByte || dataType == kTypeSShort || dataType == kTypeSLong;
+  if (integer && codes.empty()) {
+    // Plain numbers, the most common values (and the long arrays of maker notes), are
+    // written in one piece.
+    char digits[kMaxElements * 12];
+    char* end = digits;
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) {
+        *end++ = ',';
+        *end++ = ' ';
+      }
+      end = std::to_chars(end, end + 10, BytesToInt(raw.substr(i * size, size), bigEndian)).ptr;
+    }
+    text.append(digits, static_cast<size_t>(end - digits));
+    if (textFormat) AppendPrintFormat(out, printFormat, elements, 0);
+    return;
+  }
   for (size_t i = 0; i < count; ++i) {
     if (text.size() > start) text += kListSeparator;  // not after elements that show nothing
     const std::string_view element = raw.substr(i * size, size);

@@ -78,6 +78,27 @@ std::string JoinCommaText(std::span<const std::string> items) {
 }
 
 std::string MergeCommaText(std::string_view existing, std::string_view added) {
+  // Text without blanks, control characters or quotes is its items joined by commas, so one
+  // such item merges into such a list without taking either apart. Keywords are.
+  const auto plain = [](std::string_view text) {
+    return std::ranges::none_of(text, [](char c) { return IsBlank(c) || c == '"'; });
+  };
+  if (!added.empty() && added.find(',') == std::string_view::npos && plain(added) &&
+      plain(existing)) {
+    if (existing.empty()) return std::string(added);
+    for (size_t start = 0;;) {
+      const size_t comma = existing.find(',', start);
+      if (platform::EqualNoCase(existing.substr(start, comma - start), added)) {
+        return std::string(existing);
+      }
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+    std::string merged(existing);
+    merged += ',';
+    merged += added;
+    return merged;
+  }
   std::vector<std::string> items = ParseCommaText(existing);
   for (const std::string& item : ParseCommaText(added)) {
     const std::string_view trimmed = Trim(item);

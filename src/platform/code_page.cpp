@@ -70,24 +70,22 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
   return len;
 }
 
-// The end of the run of bytes from i on that are copied as they are: bytes below 0x80, and
-// with lfLineEnds not CR either.
-size_t PlainRunEnd(std::string_view text, size_t i, bool lfLineEnds) {
-  const char* p = text.data();
-  const size_t n = text.size();
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi8('\r');
-  for (; i + 16 <= n; i += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i special = block;  // the high bit of each byte marks it
-    if (lfLineEnds) special = _mm_or_si128(special, _mm_cmpeq_epi8(block, cr));
-    if (const int mask = _mm_movemask_epi8(special); mask != 0) {
-      return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
-    }
+// Writes the special byte at text[i] (a CR, or a byte of 0x80 or above) as output and
+// returns the position after what it took.
+size_t EncodeSpecial(char*& out, std::string_view text, size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if (byte == '\r') {
+    const bool pair = i + 1 < text.size() && text[i + 1] == '\n';
+    *out++ = pair ? '\n' : '\r';
+    return i + (pair ? 2 : 1);
   }
-#endif
-  while (i < n && static_cast<unsigned char>(p[i]) < 0x80 && !(lfLineEnds && p[i] == '\r')) ++i;
-  return i;
+  if (const size_t len = Utf8SequenceLength(text, i); len > 0) {
+    std::memcpy(out, text.data() + i, len);
+    out += len;
+    return i + len;
+  }
+  out = EncodeUtf8(out, CodePointOf(byte));
+  return i + 1;
 }
 
 // Lower case is the inverse of the upper-case table.
@@ -117,25 +115,41 @@ void AppendOutputUtf8(std::string& out, std::string_view text, bool lfLineEnds) 
 }
 
 char* EncodeOutputUtf8(char* out, std::string_view text, bool lfLineEnds) {
+  const char* p = text.data();
+  const size_t n = text.size();
   size_t i = 0;
-  while (i < text.size()) {
-    const size_t run = PlainRunEnd(text, i, lfLineEnds);
-    std::memcpy(out, text.data() + i, run - i);
-    out += run - i;
-    i = run;
-    if (i == text.size()) break;
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\r') {
-      const bool pair = i + 1 < text.size() && text[i + 1] == '\n';
-      *out++ = pair ? '\n' : '\r';
-      i += pair ? 2 : 1;
-    } else if (const size_t len = Utf8SequenceLength(text, i); len > 0) {
-      std::memcpy(out, text.data() + i, len);
-      out += len;
-      i += len;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: a block is stored whole, and out moves on by its plain part.
+  // While a whole block remains to be read, out has room for at least three blocks.
+  const __m128i cr = _mm_set1_epi8('\r');
+  while (i + 16 <= n) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i special = block;  // the high bit of each byte marks it
+    if (lfLineEnds) special = _mm_or_si128(special, _mm_cmpeq_epi8(block, cr));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (mask == 0) {
+      out += 16;
+      i += 16;
+      continue;
+    }
+    const auto plain = static_cast<size_t>(std::countr_zero(mask));
+    out += plain;
+    i += plain;
+    if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') {  // the usual line end, in line
+      *out++ = '\n';
+      i += 2;
     } else {
-      out = EncodeUtf8(out, CodePointOf(byte));
-      ++i;
+      i = EncodeSpecial(out, text, i);
+    }
+  }
+#endif
+  while (i < n) {
+    const auto byte = static_cast<unsigned char>(p[i]);
+    if (byte < 0x80 && !(lfLineEnds && byte == '\r')) {
+      *out++ = p[i++];
+    } else {
+      i = EncodeSpecial(out, text, i);
     }
   }
   return out;

@@ -16,7 +16,8 @@
 namespace pixmeta::platform {
 namespace {
 
-constexpr size_t kReadBlock = 1 << 16;
+constexpr size_t kFirstPiece = 16 << 10;
+constexpr size_t kLaterPiece = 4 << 10;
 
 bool Fail(std::string& errorText) {
   errorText = std::strerror(errno);
@@ -92,10 +93,11 @@ OpenedFile OpenForReading(const std::string& path) {
 InputFile::InputFile(InputFile&& other) noexcept
     : fd_(other.fd_),
       info_(other.info_),
-      buffer_(std::move(other.buffer_)),
-      bufferStart_(other.bufferStart_),
-      filled_(other.filled_),
-      pos_(other.pos_) {
+      head_(std::move(other.head_)),
+      pos_(other.pos_),
+      window_(std::move(other.window_)),
+      windowStart_(other.windowStart_),
+      windowFilled_(other.windowFilled_) {
   other.fd_ = -1;
 }
 
@@ -104,10 +106,11 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = other.fd_;
     info_ = other.info_;
-    buffer_ = std::move(other.buffer_);
-    bufferStart_ = other.bufferStart_;
-    filled_ = other.filled_;
+    head_ = std::move(other.head_);
     pos_ = other.pos_;
+    window_ = std::move(other.window_);
+    windowStart_ = other.windowStart_;
+    windowFilled_ = other.windowFilled_;
     other.fd_ = -1;
   }
   return *this;
@@ -117,74 +120,105 @@ InputFile::~InputFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool InputFile::Fill() {
-  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReadBlock);
-  bufferStart_ += filled_;
-  pos_ = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd_, buffer_.get(), kReadBlock);
+size_t InputFile::PRead(char* dest, size_t count, uint64_t offset) const {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd_, dest + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    filled_ = n > 0 ? static_cast<size_t>(n) : 0;
-    return n > 0;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
   }
+  return done;
+}
+
+bool InputFile::GrowHead(size_t want) {
+  // The first piece holds the usual header; later ones what is asked for, or a little more
+  // for the markers that follow.
+  const size_t room = kHeadLimit - head_.size();
+  if (room == 0) return false;
+  const size_t piece = std::min(room, std::max(want, head_.empty() ? kFirstPiece : kLaterPiece));
+  char* out = head_.Room(piece);
+  const size_t n = PRead(out, piece, head_.size());
+  head_.End(out + n);
+  return n > 0;
+}
+
+bool InputFile::FillWindow() {
+  if (!window_) window_ = std::make_unique_for_overwrite<char[]>(kLaterPiece);
+  windowStart_ = pos_;
+  windowFilled_ = PRead(window_.get(), kLaterPiece, pos_);
+  return windowFilled_ > 0;
 }
 
 size_t InputFile::Read(char* dest, size_t count) {
   size_t done = 0;
   while (done < count) {
-    if (pos_ >= filled_ && !Fill()) break;
-    const size_t n = std::min(count - done, filled_ - pos_);
-    std::memcpy(dest + done, buffer_.get() + pos_, n);
-    pos_ += n;
-    done += n;
+    if (pos_ < head_.size()) {
+      const size_t n = std::min<uint64_t>(count - done, head_.size() - pos_);
+      std::memcpy(dest + done, head_.data() + pos_, n);
+      pos_ += n;
+      done += n;
+    } else if (pos_ == head_.size() && GrowHead(count - done)) {
+      continue;
+    } else if (pos_ >= windowStart_ && pos_ < windowStart_ + windowFilled_) {
+      const size_t at = static_cast<size_t>(pos_ - windowStart_);
+      const size_t n = std::min(count - done, windowFilled_ - at);
+      std::memcpy(dest + done, window_.get() + at, n);
+      pos_ += n;
+      done += n;
+    } else if (!FillWindow()) {
+      break;
+    }
   }
   return done;
 }
 
 size_t InputFile::ReadInto(std::string& out, size_t count) {
-  // Appended from the buffer, so the string's new room is never filled first.
-  out.reserve(out.size() + count);
-  size_t done = 0;
-  while (done < count) {
-    if (pos_ >= filled_ && !Fill()) break;
-    const size_t n = std::min(count - done, filled_ - pos_);
-    out.append(buffer_.get() + pos_, n);
-    pos_ += n;
-    done += n;
-  }
-  return done;
+  const size_t old = out.size();
+  out.resize(old + count);
+  const size_t n = Read(out.data() + old, count);
+  out.resize(old + n);
+  return n;
 }
 
-std::optional<unsigned char> InputFile::ReadByte() {
-  if (pos_ >= filled_ && !Fill()) return std::nullopt;
-  return static_cast<unsigned char>(buffer_[pos_++]);
+std::optional<unsigned char> InputFile::ReadByteSlowly() {
+  char byte = 0;
+  if (Read(&byte, 1) != 1) return std::nullopt;
+  return static_cast<unsigned char>(byte);
 }
 
-bool InputFile::Skip(uint64_t count) {
-  const size_t buffered = filled_ - pos_;
-  if (count <= buffered) {
-    pos_ += static_cast<size_t>(count);
-    return true;
-  }
-  return Seek(bufferStart_ + pos_ + count);
-}
+bool InputFile::Skip(uint64_t count) { return Seek(pos_ + count); }
 
 bool InputFile::Seek(uint64_t offset) {
   if (offset > static_cast<uint64_t>(info_.size)) return false;
-  // A place inside the buffer, such as the start after a first look at the header, costs
-  // no reading again.
-  if (offset >= bufferStart_ && offset - bufferStart_ <= filled_) {
-    pos_ = static_cast<size_t>(offset - bufferStart_);
-    return true;
+  // A place within the head's reach is read into it: a probe that skips a segment is
+  // followed by a container that reads it.
+  if (offset > head_.size() && offset <= kHeadLimit && pos_ <= head_.size()) {
+    while (head_.size() < offset && GrowHead(static_cast<size_t>(offset - head_.size()))) {
+    }
   }
-  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
-  bufferStart_ = offset;
-  filled_ = 0;
-  pos_ = 0;
+  pos_ = offset;
   return true;
 }
 
-bool InputFile::AtEnd() { return pos_ >= filled_ && !Fill(); }
+bool InputFile::AtEnd() { return pos_ >= static_cast<uint64_t>(info_.size); }
+
+size_t InputFile::ReadIntoHead(size_t count) {
+  if (pos_ > head_.size()) return 0;
+  const uint64_t end = pos_ + count;
+  while (head_.size() < end && GrowHead(static_cast<size_t>(end - head_.size()))) {
+  }
+  const uint64_t reached = std::min<uint64_t>(end, head_.size());
+  const auto moved = static_cast<size_t>(reached - pos_);
+  pos_ = reached;
+  return moved;
+}
+
+ByteBuffer InputFile::ReleaseHead() {
+  ByteBuffer head = std::move(head_);
+  head_ = ByteBuffer();
+  return head;
+}
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/byte_buffer.h"
+
 namespace pixmeta::platform {
 
 inline constexpr char kSeparator = '/';
@@ -20,11 +22,18 @@ struct FileInfo {
 // Size and last-write time of a regular file.
 std::optional<FileInfo> StatFile(const std::string& path);
 
-// A file opened for reading, closed when the object goes. Reads are buffered, so reading a
-// header byte by byte costs no system calls.
+// A file opened for reading, closed when the object goes. Its first bytes (the header that
+// the size probe and the container read) are kept in one buffer as they are read, in large
+// pieces, so every reader of them reads the same bytes without another system call and
+// the container can view its segments there. Reads beyond the kept head go through a
+// small window, so a search for a value far into a large file keeps little of it.
 class InputFile {
  public:
   enum class Failure { None, Missing, Unreadable };
+
+  // The head keeps at most this many bytes: more than twenty JPEG segments of 64 KiB and
+  // the block of a TIFF-family file.
+  static constexpr size_t kHeadLimit = 3 << 19;
 
   // Opens a regular file (links followed). Empty when there is none under the path (failure
   // Missing; a folder or a device counts as none) or when it cannot be opened (Unreadable,
@@ -46,24 +55,45 @@ class InputFile {
   // Appends up to count bytes to out; returns how many were appended.
   size_t ReadInto(std::string& out, size_t count);
   // One byte, or none at the end of the file.
-  std::optional<unsigned char> ReadByte();
+  std::optional<unsigned char> ReadByte() {
+    if (pos_ < head_.size()) return static_cast<unsigned char>(head_.data()[pos_++]);
+    return ReadByteSlowly();
+  }
   // Moves forward by count bytes; false when that passes the end of the file.
   bool Skip(uint64_t count);
   // Moves to an absolute offset; false when it lies past the end of the file. Moving back
-  // within what was read last (to the start, say) reads nothing again.
+  // into the head (to the start, say) reads nothing again.
   bool Seek(uint64_t offset);
   bool AtEnd();
 
+  // The read position.
+  uint64_t Position() const { return pos_; }
+  // Moves on by count bytes that are then kept in the head, reading them where needed; how
+  // far it moved (less at the end of the file or of the head's reach, none when the
+  // position lies past the head). Their bytes are Head()'s from the old position.
+  size_t ReadIntoHead(size_t count);
+  // The bytes kept from offset 0; the view lasts until the head grows.
+  std::string_view Head() const { return head_.view(); }
+  // Hands the kept head over, as far as it was read; the file reads it again if asked.
+  ByteBuffer ReleaseHead();
+
  private:
   explicit InputFile(int fd);
-  bool Fill();
+  std::optional<unsigned char> ReadByteSlowly();
+  // Reads more of the file onto the head, at least want bytes where the file has them;
+  // false when nothing more could be read.
+  bool GrowHead(size_t want);
+  // Reads the window at the position; false at the end of the file.
+  bool FillWindow();
+  size_t PRead(char* dest, size_t count, uint64_t offset) const;
 
   int fd_ = -1;
   FileInfo info_;
-  std::unique_ptr<char[]> buffer_;  // allocated on the first read, never zero-filled
-  uint64_t bufferStart_ = 0;        // the file offset of the buffer's first byte
-  size_t filled_ = 0;
-  size_t pos_ = 0;
+  ByteBuffer head_;   // the file's bytes from offset 0
+  uint64_t pos_ = 0;  // the read position
+  std::unique_ptr<char[]> window_;  // bytes past the head, from windowStart_
+  uint64_t windowStart_ = 0;
+  size_t windowFilled_ = 0;
 };
 
 // A file opened for reading once per file, for every reader of it; when it could not be

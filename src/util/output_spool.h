@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
-#include "util/byte_buffer.h"
+#include "platform/byte_buffer.h"
 
 namespace pixmeta {
 
@@ -44,7 +44,7 @@ class OutputSpool {
   size_t memoryBound_;
   bool lfLineEnds_ = false;
   size_t count_ = 0;
-  ByteBuffer memory_;  // the text after what the temporary file holds
+  platform::ByteBuffer memory_;  // the text after what the temporary file holds
   std::optional<platform::SpillFile> spill_;
   bool spillFailed_ = false;  // then everything stays in memory
 };

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "util/byte_buffer.h"
+#include "platform/byte_buffer.h"
 
 namespace pixmeta {
 
@@ -78,7 +78,7 @@ class StringList {
   Iterator end() const { return {this, Count()}; }
 
  private:
-  ByteBuffer text_;
+  platform::ByteBuffer text_;
   std::vector<size_t> starts_;
 };
 

@@ -4,26 +4,6 @@
 #include <charconv>
 
 namespace pixmeta {
-namespace {
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-}  // namespace
-
-std::string_view TrimLeft(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  return text.substr(i);
-}
-
-std::string_view TrimRight(std::string_view text) {
-  size_t n = text.size();
-  while (n > 0 && IsBlank(text[n - 1])) --n;
-  return text.substr(0, n);
-}
-
-std::string_view Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
-
 bool ParseInt32(std::string_view text, int32_t& value) {
   const bool plus = !text.empty() && text.front() == '+';
   if (plus) text.remove_prefix(1);

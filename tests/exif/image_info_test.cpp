@@ -151,7 +151,7 @@ TEST_P(ExifValues, DatesAndTheirPositions) {
   auto f = Load();
   TImageInfo& e = f->exif();
   EXPECT_EQ(e.dateTimeText, "2010:06:04 10:00:00");
-  const std::string& bytes = f->container().ExifBytes();
+  const std::string_view bytes = f->container().Slot(f->container().ExifSlot()).bytes;
   EXPECT_EQ(bytes.substr(static_cast<size_t>(e.dateTimePos - 1), 19), "2010:06:05 14:30:00");
   EXPECT_EQ(bytes.substr(static_cast<size_t>(e.dateTimeOriginalPos - 1), 19), "2010:06:04 10:00:00");
   EXPECT_EQ(bytes.substr(static_cast<size_t>(e.dateTimeDigitizedPos - 1), 19), "2010:06:04 10:00:01");
@@ -164,7 +164,7 @@ TEST_P(ExifValues, TheLastWidthEntryGivesTheDimensionAndItsPosition) {
   TImageInfo& e = f->exif();
   EXPECT_EQ(e.width, 1280);
   EXPECT_EQ(e.height, 960);
-  EXPECT_EQ(BytesToInt(std::string_view(f->container().ExifBytes()).substr(e.widthPos - 1, 4),
+  EXPECT_EQ(BytesToInt(f->container().Slot(f->container().ExifSlot()).bytes.substr(e.widthPos - 1, 4),
                        GetParam()),
             1280u);
   EXPECT_EQ(f->Value("ImageWidth"), "640");

@@ -289,7 +289,14 @@ INSTANTIATE_TEST_SUITE_P(
                       MergeCase{"x", "y, ", "x,y,"},                 // a last empty item too
                       MergeCase{"", "", ""},
                       MergeCase{"old", "", "old"},
-                      MergeCase{"\"New York\"", "\"new york\",NY", "\"New York\",NY"}));
+                      MergeCase{"\"New York\"", "\"new york\",NY", "\"New York\",NY"},
+                      // One plain item into a plain list, as keywords are read one by one.
+                      MergeCase{"one,two", "three", "one,two,three"},
+                      MergeCase{"Sea", "sea", "Sea"},
+                      MergeCase{"a,,b", "B", "a,,b"},
+                      MergeCase{",", "x", ",,x"},
+                      MergeCase{"x,", "y", "x,,y"},
+                      MergeCase{"a b", "c", "a,b,c"}));
 
 TEST(IptcMerge, UnknownKeysAreRefusedAndOtherKeysMergeToo) {
   FakeHost host;

@@ -1,8 +1,8 @@
-#include "util/byte_buffer.h"
+#include "platform/byte_buffer.h"
 
 #include <algorithm>
 
-namespace pixmeta {
+namespace pixmeta::platform {
 
 void ByteBuffer::Grow(size_t n) {
   const size_t capacity = std::max({size_ + n, 2 * capacity_, size_t{256}});
@@ -12,4 +12,4 @@ void ByteBuffer::Grow(size_t n) {
   capacity_ = capacity;
 }
 
-}  // namespace pixmeta
+}  // namespace pixmeta::platform

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-namespace pixmeta {
+namespace pixmeta::platform {
 
 class ByteBuffer {
  public:
@@ -53,4 +53,4 @@ class ByteBuffer {
   size_t capacity_ = 0;
 };
 
-}  // namespace pixmeta
+}  // namespace pixmeta::platform
