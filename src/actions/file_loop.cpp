@@ -27,14 +27,17 @@ void SetCoordinates(FileState& file) {
   file.longitude += report.ValueOf("GPSLongitude");
 }
 
-void ProcessFile(RunContext& run, FileState& file) {
+void ProcessFile(RunContext& run, FileState& file, TimgData& container) {
   const RunSettings& s = run.settings;
   file.report.Clear();
   file.latitude.clear();
   file.longitude.clear();
 
-  run.infoLog.Add("file:" + file.path);
-  if (s.DebugMode()) run.console.WriteLine("#file:" + file.path);
+  std::string& line = file.line;
+  line.assign("file:");
+  line += file.path;
+  run.infoLog.Add(line);
+  if (s.DebugMode()) run.console.WriteLine("#" + line);
 
   // Only probing and reading the file may skip the rest of it; every later step reports
   // its own errors.
@@ -52,18 +55,20 @@ void ProcessFile(RunContext& run, FileState& file) {
     run.errorLog.Add("#ERROR " + file.path + ": imgsize exception");
     return;
   }
-  std::unique_ptr<TimgData> container;
+  // One container serves every file of the loop, so its memory is kept; each load starts
+  // from an empty container, and its EXIF and IPTC objects go when the file's steps with
+  // it are done.
   try {
-    container = std::make_unique<TimgData>(kListBoth, &ReadMakerNote);
-    container->LoadFile(file.path, opened);
+    container.LoadFile(file.path, opened);
   } catch (const std::exception&) {
+    container.Reset();
     run.errorLog.Add("#ERROR " + file.path + ": imgdata exception");
     return;
   }
-  if (container->HasIptc()) container->Iptc()->LoadFromSegment(container->IptcSegment());
-  AddReportSections(run, *container, file);
+  if (container.HasIptc()) container.Iptc()->LoadFromSegment(container.IptcSegment());
+  AddReportSections(run, container, file);
   if (s.iptcList) AddIptcKeyList(run);
-  container.reset();
+  container.Reset();
 
   SetCoordinates(file);
   if (s.orientationList) AddOrientationLine(run, file);
@@ -74,13 +79,14 @@ void ProcessFile(RunContext& run, FileState& file) {
 LoopOutcome RunFileLoop(RunContext& run) {
   FileArgumentList files(run.settings.fileArgs);
   FileState file;
+  TimgData container(kListBoth, &ReadMakerNote);
   std::string next;
   if (!files.Next(file.path)) return LoopOutcome::NoFileFound;
   // One file is looked up ahead, so a file knows whether others follow it.
   bool haveNext = files.Next(next);
   file.severalFiles = haveNext;
   for (file.index = 0;; ++file.index) {
-    ProcessFile(run, file);
+    ProcessFile(run, file, container);
     if (!haveNext) break;
     file.path.swap(next);
     haveNext = files.Next(next);

@@ -14,6 +14,7 @@ struct FileState {
   StringList report;     // section headings and key=value lines of the file
   std::string latitude;  // signed coordinate texts, from the report
   std::string longitude;
+  std::string line;  // a line being made, kept for its memory
 };
 
 }  // namespace pixmeta

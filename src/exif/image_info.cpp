@@ -350,7 +350,7 @@ void TImageInfo::Derive35mm() {
   if (const int32_t c = GetInt("FocalPlaneYResolution"); c > 0) yr = height * factor / c;
   if (!(xr * yr > 0)) return;  // without a sensor size there is no estimate
   const double ratio = 43.26661531 / std::sqrt(xr * xr + yr * yr);
-  const int row = FindRowByName("FocalLengthIn35mmFilm");
+  static const int row = FindRowByName("FocalLengthIn35mmFilm");
   if (row < 0) return;
   TTagEntry entry;
   entry.row = &FocalLength35mmRow(InitDictionary().main[static_cast<size_t>(row)]);

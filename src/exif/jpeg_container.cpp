@@ -43,6 +43,11 @@ void TimgData::Reset() {
   fileModifiedUnix_ = 0;
   fileSize_ = 0;
   errorText_.clear();
+  // The tag list's memory is kept for the next file that is loaded.
+  if (exif_) {
+    spareTags_ = std::move(exif_->tags);
+    spareTags_.clear();
+  }
   exif_.reset();
   iptc_.reset();
   bigEndian = false;
@@ -201,6 +206,8 @@ bool TimgData::ReadTiffBlock(platform::InputFile& file) {
 
 void TimgData::CreateExif() {
   exif_ = std::make_unique<TImageInfo>(*this, listMode_, readingTiff_, makerNoteReader_);
+  exif_->tags = std::move(spareTags_);
+  spareTags_.clear();
 }
 
 void TimgData::ParseJpegExif() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "records/byte_reader.h"
 #include "exif/image_info.h"
@@ -44,7 +45,7 @@ class TimgData final : public tEndInd, public IptcHost {
   TimgData(const TimgData&) = delete;
   TimgData& operator=(const TimgData&) = delete;
 
-  // Reads the file; true when it holds an EXIF, comment or IPTC segment (JPEG) or a TIFF
+  // Reads the file, after Reset; true when it holds an EXIF, comment or IPTC segment (JPEG) or a TIFF
   // header (TIFF family). The extension alone chooses the reader.
   bool LoadFile(const std::string& path);
   // The same on a file the caller opened (or failed to open) for every reader of it.
@@ -118,6 +119,7 @@ class TimgData final : public tEndInd, public IptcHost {
   int64_t fileSize_ = 0;
   std::string errorText_;
   std::unique_ptr<TImageInfo> exif_;
+  std::vector<TTagEntry> spareTags_;  // an emptied tag list, kept for its memory
   std::unique_ptr<TIPTCdata> iptc_;
 };
 

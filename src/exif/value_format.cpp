@@ -241,10 +241,23 @@ int32_t RoundHalfEven(double value) {
 std::string FormatFixed(double value, int width, int decimals) {
   // 309 integer digits of the largest double, sign, point and the decimals.
   char buffer[320 + kMaxDecimals];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                    std::clamp(decimals, 0, kMaxDecimals));
-  const std::string_view digits(
-      buffer, result.ec == std::errc() ? static_cast<size_t>(result.ptr - buffer) : 0);
+  decimals = std::clamp(decimals, 0, kMaxDecimals);
+  std::string_view digits;
+  if (std::fabs(value) < 1e15 && value == std::trunc(value) && !(value == 0 && std::signbit(value))) {
+    // A whole number, as most values with a format are (72 dpi, F8, 70 mm): its digits,
+    // then the zeros of the decimals, exactly as the general conversion writes them.
+    char* end = std::to_chars(buffer, buffer + 20, static_cast<int64_t>(value)).ptr;
+    if (decimals > 0) {
+      *end++ = '.';
+      end = std::fill_n(end, decimals, '0');
+    }
+    digits = std::string_view(buffer, static_cast<size_t>(end - buffer));
+  } else {
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    digits = std::string_view(
+        buffer, result.ec == std::errc() ? static_cast<size_t>(result.ptr - buffer) : 0);
+  }
   std::string out;
   AppendPadded(out, digits, std::min(width, kMaxWidth), false);
   return out;

@@ -2,29 +2,6 @@
 
 namespace pixmeta {
 
-int32_t ElementSize(int32_t dataType) {
-  switch (dataType) {
-    case kTypeByte:
-    case kTypeAscii:
-    case kTypeSByte:
-    case kTypeUndefined:
-      return 1;
-    case kTypeShort:
-    case kTypeSShort:
-      return 2;
-    case kTypeLong:
-    case kTypeSLong:
-    case kTypeFloat:
-      return 4;
-    case kTypeRational:
-    case kTypeSRational:
-    case kTypeDouble:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 void AppendXmlElement(StringList& list, const TTagEntry& entry) {
   constexpr uint16_t kHeadline = 105;
   constexpr uint16_t kCaption = 120;

@@ -28,7 +28,10 @@ enum TiffType : int32_t {
 };
 
 // Bytes per element of a TIFF data type; 0 for types without a value (0 and above 12).
-int32_t ElementSize(int32_t dataType);
+inline int32_t ElementSize(int32_t dataType) {
+  constexpr int32_t kSizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+  return dataType >= 0 && dataType <= kTypeDouble ? kSizes[dataType] : 0;
+}
 
 struct TagRow;
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -149,6 +151,23 @@ TEST(ValueFormat, NumericValueReadsSignedIntegersRationalsAndIeeeNumbers) {
     EXPECT_EQ(NumericValue("12", kTypeAscii, big), 0);
     // A FLOAT with a print format shows its number.
     EXPECT_EQ(FormatNumeric(v.Long(0x40B9999A), kTypeFloat, "", "%5.2f mm", big), " 5.80 mm");
+  }
+}
+
+TEST(ValueFormat, WholeNumbersAreWrittenAsTheGeneralConversionWritesThem) {
+  // The reference: the standard conversion with the same number of decimals.
+  const auto reference = [](double value, int decimals) {
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return std::string(buffer, result.ptr);
+  };
+  for (const double value : {0.0, -0.0, 1.0, -1.0, 7.0, 72.0, -3.0, 4096.0, 1e14, -1e14,
+                             999999999999999.0, 1e15, 123456789.0, 0.5, -0.5, 70.000001}) {
+    for (const int decimals : {0, 1, 2, 6, 60}) {
+      EXPECT_EQ(FormatFixed(value, 0, decimals), reference(value, decimals))
+          << value << " with " << decimals;
+    }
   }
 }
 
