@@ -59,6 +59,10 @@ struct RunSettings {
   bool helpHint = true;
 
   bool DebugMode() const { return logLevel > 8; }
+  // Whether a step of the per-file loop writes to the console while the loop runs (the
+  // debug lines); the output list then waits for the end of the run, so that it still
+  // follows them. Every step that writes to the console during the loop belongs here.
+  bool LoopWritesToConsole() const { return DebugMode(); }
 };
 
 struct RunContext {

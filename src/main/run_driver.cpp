@@ -60,33 +60,54 @@ void SaveLog(const OutputSpool& log, const std::string& suffix, const ProgramLoc
 
 }  // namespace
 
-bool WriteOutputList(RunContext& run) {
-  if (run.outputList.Empty()) return true;
-  // The output list and the footer each end with one more line end; on the console the
-  // header does too, while in the file its lines stand alone.
-  const std::string& outFile = run.settings.outFile;
+OutputWriter::OutputWriter(RunContext& run) : run_(run) {}
+
+bool OutputWriter::Start() {
+  const std::string& outFile = run_.settings.outFile;
   if (outFile.empty()) {
-    platform::Console& console = run.console;
-    console.WriteText(run.kmlHeader.Text());
-    console.WriteText("\r\n");
-    const bool converted = run.outputList.lineEnds() == OutputSpool::LineEnds::Lf;
-    run.outputList.WriteTo([&console, converted](std::string_view text) {
-      converted ? console.WriteConverted(text) : console.WriteText(text);
+    // On the console the header ends with one more line end; in the file its lines stand
+    // alone.
+    run_.console.WriteText(run_.kmlHeader.Text());
+    run_.console.WriteText("\r\n");
+  } else {
+    file_ = platform::ReplacingFile::Create(outFile, error_);
+    if (!file_) return false;
+    file_->Write(platform::ToOutputUtf8(run_.kmlHeader.Text()));
+  }
+  started_ = true;
+  return true;
+}
+
+bool OutputWriter::Write(std::string_view items) {
+  if (!started_ && !Start()) return false;
+  if (file_) {
+    file_->Write(items);  // an error is kept and reported when the file is put in place
+  } else if (run_.outputList.lineEnds() == OutputSpool::LineEnds::Lf) {
+    run_.console.WriteConverted(items);
+  } else {
+    run_.console.WriteText(items);
+  }
+  return true;
+}
+
+bool OutputWriter::Finish() {
+  const OutputSpool& list = run_.outputList;
+  if (list.Empty()) return true;
+  // The output list and the footer each end with one more line end.
+  const std::string footer = "\r\n" + std::string(run_.kmlFooter.Text()) + "\r\n";
+  if (list.WriteTo([this](std::string_view items) { return Write(items); }) && started_) {
+    if (!file_) {
+      run_.console.WriteText(footer);
       return true;
-    });
-    console.WriteText("\r\n");
-    console.WriteText(run.kmlFooter.Text());
-    console.WriteText("\r\n");
-    return true;
+    }
+    file_->Write(platform::ToOutputUtf8(footer));
+    if (file_->Commit(error_)) return true;
   }
-  std::string error;
-  if (SaveText(outFile, run.kmlHeader.Text(), run.outputList, "\r\n" + std::string(run.kmlFooter.Text()) + "\r\n",
-               error)) {
-    return true;
-  }
-  run.console.WriteLine("#ERROR: " + outFile + ": " + error);
+  run_.console.WriteLine("#ERROR: " + run_.settings.outFile + ": " + error_);
   return false;
 }
+
+bool WriteOutputList(RunContext& run) { return OutputWriter(run).Finish(); }
 
 int RunProgram(const Arguments& args, const ProgramLocation& location,
                platform::Console& console, size_t memoryBound) {
@@ -107,6 +128,12 @@ int RunProgram(const Arguments& args, const ProgramLocation& location,
   }
   const RunSettings& s = run.settings;
   if (s.outFile.empty()) run.outputList.UseLineEnds(OutputSpool::LineEnds::Lf);
+  // A long run's output goes out while the loop runs where nothing else comes between:
+  // into the output file, or onto a console that the loop does not write to.
+  OutputWriter output(run);
+  if (!s.outFile.empty() || !s.LoopWritesToConsole()) {
+    run.outputList.StreamTo([&output](std::string_view items) { return output.Write(items); });
+  }
   if (s.DebugMode()) console.WriteLine("#DEBUG-MODE");
   if (!s.quiet) PrintBanner(run);
   if (s.kml) AddKmlFrame(run);
@@ -116,7 +143,7 @@ int RunProgram(const Arguments& args, const ProgramLocation& location,
     console.WriteLine("#ERROR: file(s) not found: ");
   }
 
-  const bool outputWritten = WriteOutputList(run);
+  const bool outputWritten = output.Finish();
   if (!run.errorLog.Empty()) {
     SaveLog(run.errorLog, "-error.txt", location, console);
     console.WriteLine("");

@@ -265,6 +265,20 @@ ReplacingFile::ReplacingFile(ReplacingFile&& other) noexcept
   other.temporary_.clear();
 }
 
+ReplacingFile& ReplacingFile::operator=(ReplacingFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    fd_ = other.fd_;
+    error_ = other.error_;
+    target_ = std::move(other.target_);
+    temporary_ = std::move(other.temporary_);
+    other.fd_ = -1;
+    other.temporary_.clear();
+  }
+  return *this;
+}
+
 ReplacingFile::~ReplacingFile() {
   if (fd_ >= 0) ::close(fd_);
   if (!temporary_.empty()) ::unlink(temporary_.c_str());

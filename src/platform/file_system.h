@@ -116,7 +116,7 @@ class ReplacingFile {
   static std::optional<ReplacingFile> Create(const std::string& target, std::string& errorText);
 
   ReplacingFile(ReplacingFile&& other) noexcept;
-  ReplacingFile& operator=(ReplacingFile&&) = delete;
+  ReplacingFile& operator=(ReplacingFile&& other) noexcept;
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
   ~ReplacingFile();

@@ -24,6 +24,14 @@ void OutputSpool::Add(std::string_view item) {
 }
 
 void OutputSpool::Spill() {
+  if (sink_) {
+    if (sink_(memory_.view())) {
+      streamed_ = true;
+      memory_.clear();
+      return;
+    }
+    if (!streamed_) sink_ = nullptr;
+  }
   if (!spill_) {
     if (std::optional<platform::SpillFile> file = platform::SpillFile::Create()) {
       spill_.emplace(std::move(*file));

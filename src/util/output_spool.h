@@ -34,8 +34,16 @@ class OutputSpool {
   bool Empty() const { return count_ == 0; }
   size_t Count() const { return count_; }
 
-  // Hands everything added, in order, to write in pieces that each end with a whole line.
-  // False when write refuses a piece or the temporary file cannot be read back.
+  // From now on, text beyond the memory bound goes to sink instead of the temporary file,
+  // in pieces that each end with a whole line. A sink that refuses its first piece is
+  // given up, and the temporary file takes the text after all.
+  void StreamTo(std::function<bool(std::string_view)> sink) { sink_ = std::move(sink); }
+  // Whether any text went to the sink; WriteTo then hands on only what came after it.
+  bool Streamed() const { return streamed_; }
+
+  // Hands everything added (and not streamed), in order, to write in pieces that each end
+  // with a whole line. False when write refuses a piece or the temporary file cannot be
+  // read back.
   bool WriteTo(const std::function<bool(std::string_view)>& write) const;
 
  private:
@@ -46,6 +54,8 @@ class OutputSpool {
   size_t count_ = 0;
   platform::ByteBuffer memory_;  // the text after what the temporary file holds
   std::optional<platform::SpillFile> spill_;
+  std::function<bool(std::string_view)> sink_;
+  bool streamed_ = false;
   bool spillFailed_ = false;  // then everything stays in memory
 };
 

@@ -104,6 +104,17 @@ TEST_F(SpilledRun, TheConsoleAndTheLogsGetTheSameBytes) {
   }
 }
 
+TEST_F(SpilledRun, OutputStillFollowsWhatTheLoopWritesToTheConsole) {
+  // Debug lines come during the loop, so the output list is held back until its end.
+  const Result memory = Run({"-l=9", "-s"}, OutputSpool::kDefaultMemoryBound);
+  const Result spilled = Run({"-l=9", "-s"}, 256);
+  EXPECT_EQ(spilled.console, memory.console);
+  const size_t lastFileLine = memory.console.rfind("#file:");
+  const size_t firstReport = memory.console.find("[Filename]");
+  ASSERT_NE(lastFileLine, std::string::npos);
+  EXPECT_LT(lastFileLine, firstReport);
+}
+
 TEST_F(SpilledRun, TheOutputFileGetsTheSameBytes) {
   const std::string out = dir_.path() + "out.txt";
   Run({"-q", "-s", "-o=" + out}, OutputSpool::kDefaultMemoryBound);
