@@ -105,12 +105,13 @@ bool FileArgumentList::StartNextPiece() {
   search_.reset();
   if (ended_) return false;
   if (!inArgument_) {
-    if (args_.empty()) {
+    const auto next = args_.Next(nextArg_);
+    if (!next) {
       ended_ = true;
       return false;
     }
-    rest_ = args_.front();
-    args_ = args_.subspan(1);
+    rest_ = next->first;
+    nextArg_ = next->second + 1;
     inArgument_ = true;
   }
   const size_t comma = rest_.find(',');

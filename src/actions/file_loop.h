@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "actions/run_context.h"
+#include "util/arguments.h"
 #include "util/file_patterns.h"
 
 namespace pixmeta {
@@ -23,7 +24,7 @@ enum class LoopOutcome {
 // keeps no list of them.
 class FileArgumentList {
  public:
-  explicit FileArgumentList(std::span<const std::string_view> fileArgs) : args_(fileArgs) {}
+  explicit FileArgumentList(const FileArguments& fileArgs) : args_(fileArgs) {}
 
   // The next file; false when every piece has been searched.
   bool Next(std::string& path);
@@ -31,8 +32,9 @@ class FileArgumentList {
  private:
   bool StartNextPiece();
 
-  std::span<const std::string_view> args_;  // the arguments not yet started
-  std::string_view rest_;                   // the pieces of the current one not yet started
+  const FileArguments& args_;
+  size_t nextArg_ = 0;     // where the arguments not yet started begin
+  std::string_view rest_;  // the pieces of the current one not yet started
   bool inArgument_ = false;
   bool ended_ = false;
   std::optional<PatternSearch> search_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "util/arguments.h"
 #include "util/output_spool.h"
 #include "util/string_list.h"
 
@@ -49,7 +50,7 @@ struct RunSettings {
   std::string outFile;
   // The file arguments in order, viewed in the program's arguments; each may hold several
   // comma-separated patterns.
-  std::vector<std::string_view> fileArgs;
+  FileArguments fileArgs;
   int32_t sqlMode = 0;
   bool navSqlUpdate = false;
   std::string linePrefix;

@@ -342,7 +342,7 @@ ParseOutcome ParseCommandLine(const Arguments& args, RunContext& run) {
       if (outcome != ParseOutcome::Continue) return outcome;
       continue;
     }
-    run.settings.fileArgs.push_back(arg);
+    run.settings.fileArgs.Add(args, i);
   }
   return outcome;
 }

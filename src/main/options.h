@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "actions/run_context.h"
-#include "main/arguments.h"
+#include "util/arguments.h"
 
 namespace pixmeta {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "actions/run_context.h"
-#include "main/arguments.h"
+#include "util/arguments.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "util/program_location.h"

@@ -24,9 +24,9 @@ class OptionsTest : public ::testing::Test {
   }
   std::string FileArgs() const {
     std::string joined;
-    for (const std::string_view arg : s_.fileArgs) {
+    for (auto arg = s_.fileArgs.Next(0); arg; arg = s_.fileArgs.Next(arg->second + 1)) {
       if (!joined.empty()) joined += ',';
-      joined += arg;
+      joined += arg->first;
     }
     return joined;
   }
