@@ -116,6 +116,14 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
     owner_.SetErrorText("Illegally sized directory");
     return;
   }
+  // Real directories never share bytes. One whose entry table overlaps a table already
+  // walked is taken as absent, so a block holds at most its size / 12 entries however its
+  // pointers cross.
+  const int64_t end = start + 2 + 12 * n;
+  for (const auto& [walkedStart, walkedEnd] : tables_) {
+    if (start < walkedEnd && walkedStart < end) return;
+  }
+  tables_.emplace_back(start, end);
   if (kind == kMainDirectory && thumbOffset == 0 && !isTiff) {
     if (const std::optional<uint32_t> next = Read32(start + 2 + 12 * n)) {
       thumbOffset = *next;
@@ -243,7 +251,6 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     return;
   }
   const auto makerSize = static_cast<int64_t>(makerBytes.size());
-  const auto exifSize = static_cast<int64_t>(exifBytes.size());
   for (int64_t i = 0; i < *count && tags.size() < kMaxListedTags; ++i) {
     const int64_t h = dirOffset + 12 * i + 3;
     const std::optional<uint16_t> tag = Read16(h);
@@ -262,11 +269,9 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
       m = *field;
       valuePos = m + dirOffset - relBase + 2;
     }
+    // A value that does not lie in the maker note is read from the EXIF block, with
+    // clamping: one that starts outside it is empty, and the walk goes on.
     const bool inside = valuePos >= 1 && valuePos + size - 1 <= makerSize;
-    if (!inside && (exifBase + m < 1 || exifBase + m + size - 1 > exifSize)) {
-      fail("maker-note value outside the EXIF block");
-      break;
-    }
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
     const int rowIndex = FindTableIndex(*tag, table);

@@ -109,6 +109,7 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   TimgData& owner_;
   MakerNoteReader makerNoteReader_;
   std::vector<std::pair<int64_t, int64_t>> visited_;  // (directory position, base)
+  std::vector<std::pair<int64_t, int64_t>> tables_;   // [start, end) of each table walked
   int depth_ = 0;
   std::string scratch_;  // the value text being made, kept to reuse its memory
 };

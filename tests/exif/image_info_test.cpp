@@ -354,6 +354,24 @@ TEST(ExifWalk, EntryLookupsIgnoreCase) {
   EXPECT_EQ(e.tags.size(), before);
 }
 
+TEST(ExifWalk, DirectoriesThatOverlapOneWalkedAreAbsent) {
+  // IFD0 holds 64 ExifOffset entries and 320 ImageWidth entries. Each ExifOffset points
+  // ten bytes into an ImageWidth entry, whose value bytes 00 01 then read as a count of
+  // 256, so each would be a directory of 256 entries inside IFD0's own table.
+  TiffBuilder tiff;
+  constexpr uint32_t kPointers = 64;
+  constexpr uint32_t kWidths = 320;
+  const auto entryOffset = [](uint32_t e) { return 8 + 2 + 12 * e; };
+  for (uint32_t k = 0; k < kPointers; ++k) {
+    tiff.Raw(0, 0x8769, 4, 1, tiff.U32(entryOffset(kPointers + k) + 10));
+  }
+  for (uint32_t k = 0; k < kWidths; ++k) tiff.Raw(0, 0x0100, 4, 1, tiff.U32(0x01000000));
+  const std::string block = tiff.Build();
+  auto f = LoadedFile::Jpeg(tiff);
+  EXPECT_EQ(f->exif().tags.size(), kPointers + kWidths);
+  EXPECT_LE(f->exif().tags.size(), block.size() / 12);
+}
+
 TEST(ExifWalk, HostileBlocksStayBounded) {
   // Sixty directories chained through ExifOffset, each with a large value that overlaps
   // the whole block: the walk stops early and keeps only a bounded amount of raw bytes.

@@ -260,6 +260,19 @@ TEST(JpegContainer, ABadExifHeaderStillLoadsWithAnEmptyTagList) {
   EXPECT_TRUE(tooShort.exif().tags.empty());
 }
 
+TEST(JpegContainer, AnApp1EndingInsideItsHeaderLoadsWithoutExifEntries) {
+  // Lengths 2 to 9: the segment ends before, inside or just after "Exif" and the marks
+  // that follow it; every byte of it is read through the checked view.
+  const std::string header("Exif\0\0II", 8);
+  for (size_t payload = 0; payload <= header.size(); ++payload) {
+    LoadedFile f("a.jpg", JpegBuilder().Add(0xE1, header.substr(0, payload)).Comment("c").Build());
+    EXPECT_TRUE(f.loaded()) << payload;
+    EXPECT_TRUE(f.container().HasExif()) << payload;
+    EXPECT_TRUE(f.exif().tags.empty()) << payload;
+    EXPECT_EQ(f.container().GetComment(), "c") << payload;
+  }
+}
+
 TEST(JpegContainer, MetadataXmlWrapsFileFactsAndTheExifBlock) {
   LoadedFile f("a.jpg", JpegBuilder().Exif(SimpleExif()).Build());
   const auto xml = MetadataXmlOf(f.container());

@@ -298,25 +298,30 @@ TEST_F(MakerNoteMalformed, ACountBeyondTheNote) {
   EXPECT_THAT(lines_, ElementsAre("ImageType=IMG:EOS 20D JPEG", "ImageNumber=42"));
 }
 
-TEST_F(MakerNoteMalformed, AnOffsetBeyondTheBlock) {
+TEST_F(MakerNoteMalformed, AValueFarOutsideTheBlockIsEmptyAndTheWalkGoesOn) {
   const auto note = MakerNoteBuilder(Layout::kCanon)
                         .Long(0x0008, {42})
-                        .Pointer(0x0006, 2, 20, 0xFFFFFFF0)
+                        .Pointer(0x0006, 2, 20, 0x7FFFFF00)
                         .Long(0x000C, {7});
-  EXPECT_EQ(Walk(Block({.make = "Canon"}, note)),
-            "Error Detected = maker-note value outside the EXIF block");
-  EXPECT_THAT(lines_, ElementsAre("ImageNumber=42"));
+  EXPECT_EQ(Walk(Block({.make = "Canon"}, note)), "");
+  EXPECT_THAT(lines_, ElementsAre("ImageNumber=42", "ImageType=", "CameraSerialNumber=7"));
+  EXPECT_EQ(file_->exif().GetEntry("ImageType").raw, "");
 }
 
-TEST_F(MakerNoteMalformed, ValuesThatRunPastTheBlock) {
-  // Starts inside the note but is far too long for it and for the block.
-  const auto huge = MakerNoteBuilder(Layout::kCanon).Pointer(0x0008, 5, 0x40000000, 0);
-  EXPECT_EQ(Walk(Block({.make = "Canon"}, huge)),
-            "Error Detected = maker-note value outside the EXIF block");
+TEST_F(MakerNoteMalformed, ValuesThatRunPastTheBlockAreCut) {
+  // Starts inside the note but is far too long for it and for the block: what the block
+  // holds from the value's place on is taken.
+  const auto huge = MakerNoteBuilder(Layout::kCanon).Pointer(0x0008, 4, 0x40000000, 0).Long(0x000C, {7});
+  EXPECT_EQ(Walk(Block({.make = "Canon"}, huge)), "");
+  ASSERT_EQ(lines_.size(), 2u);
+  EXPECT_EQ(lines_[1], "CameraSerialNumber=7");
+  const TTagEntry number = file_->exif().GetEntry("ImageNumber");
+  EXPECT_GT(number.raw.size(), 0u);
+  EXPECT_LT(number.raw.size(), 4096u);
   // Fuji counts from the note's first byte; this offset lies past the note and the block.
-  const auto fuji = MakerNoteBuilder(Layout::kFuji).Pointer(0x1000, 2, 8, 0xFFFF);
-  EXPECT_EQ(Walk(Block({.make = "FUJIFILM"}, fuji)),
-            "Error Detected = maker-note value outside the EXIF block");
+  const auto fuji = MakerNoteBuilder(Layout::kFuji).Pointer(0x1000, 2, 8, 0xFFFF).Short(0x1001, {3});
+  EXPECT_EQ(Walk(Block({.make = "FUJIFILM"}, fuji)), "");
+  EXPECT_THAT(lines_, ElementsAre("Quality=", "Sharpness=Normal"));
 }
 
 TEST_F(MakerNoteMalformed, AnEntryCutOffByTheEndOfTheNote) {
