@@ -134,37 +134,35 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
   if (listMode == kListTags || listMode == kListBoth) tags.reserve(tags.size() + static_cast<size_t>(n));
   for (int64_t i = 0; i < n; ++i) {
     const int64_t e = start + 2 + 12 * i;
-    const std::optional<uint16_t> tag = Read16(e);
-    const std::optional<uint16_t> type = Read16(e + 2);
-    const std::optional<uint32_t> elements = Read32(e + 4);
-    if (!tag || !type || !elements) continue;  // an entry outside the block is absent
-    const int64_t size = static_cast<int64_t>(*elements) * ElementSize(*type);
+    if (!FitsIn(slot.size(), e, 8)) continue;  // an entry outside the block is absent
+    const uint16_t tag = Read16At(e);
+    const uint16_t type = Read16At(e + 2);
+    const int64_t size = static_cast<int64_t>(Read32At(e + 4)) * ElementSize(type);
     if (size == 0) continue;
     int64_t p = e + 8;
     if (size >= 5) {
-      const std::optional<uint32_t> offset = Read32(e + 8);
-      if (!offset) continue;
-      p = *offset + base;
+      if (!FitsIn(slot.size(), e + 8, 4)) continue;
+      p = Read32At(e + 8) + base;
     }
     const std::string_view raw = ClampedBytes(slot, p, size);
-    const TagRow& row = FindRowByTag(*tag, kind);
+    const TagRow& row = FindRowByTag(tag, kind);
 
     // The text of a tag that is not kept is made only where a special tag needs it.
     std::string text;
-    if ((listMode == kListTexts || listMode == kListBoth) && *tag == kTagUserComment) {
+    if ((listMode == kListTexts || listMode == kListBoth) && tag == kTagUserComment) {
       userComment = raw.size() > 8 ? Trim(raw.substr(8, raw.size() - 9)) : std::string_view();
       text = userComment;
       userCommentPos = p;
       userCommentLen = size - 9;
     } else if ((listMode == kListTexts || listMode == kListBoth) &&
-               (row.tag != 0 || SpecialTagUsesText(*tag))) {
-      text = ValueText(raw, *type, row);
+               (row.tag != 0 || SpecialTagUsesText(tag))) {
+      text = ValueText(raw, type, row);
     }
-    ApplySpecialTag(*tag, p, raw, *type, text, base, length);
+    ApplySpecialTag(tag, p, raw, type, text, base, length);
     if ((listMode == kListTags || listMode == kListBoth) && row.tag != 0) {
       TTagEntry& entry = tags.emplace_back();
       entry.row = &row;
-      entry.dataType = *type;
+      entry.dataType = type;
       entry.text = std::move(text);
       entry.raw = raw;
       entry.position = static_cast<int32_t>(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX));

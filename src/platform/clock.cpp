@@ -1,7 +1,6 @@
 #include "platform/clock.h"
 
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 
 namespace pixmeta::platform {
@@ -42,19 +41,38 @@ int DaysInMonth(int y, int m) {
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
+// Writes value with exactly digits digits (the fields are in range, so none is lost).
+char* Digits(char* out, int value, int digits) {
+  for (int i = digits - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + digits;
+}
+
+// "yyyy-mm-dd", "hh:nn:ss" or both with a blank between; written digit by digit, since a
+// report asks for one of these per file.
 std::string Format(double days, bool date, bool time) {
   const auto t = DecodeDayCount(days);
   if (!t) return {};
-  char buf[32];
-  if (date && time) {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t->year, t->month, t->day,
-                  t->hour, t->minute, t->second);
-  } else if (date) {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t->year, t->month, t->day);
-  } else {
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t->hour, t->minute, t->second);
+  char buf[20];
+  char* out = buf;
+  if (date) {
+    out = Digits(out, t->year, 4);
+    *out++ = '-';
+    out = Digits(out, t->month, 2);
+    *out++ = '-';
+    out = Digits(out, t->day, 2);
+    if (time) *out++ = ' ';
   }
-  return buf;
+  if (time) {
+    out = Digits(out, t->hour, 2);
+    *out++ = ':';
+    out = Digits(out, t->minute, 2);
+    *out++ = ':';
+    out = Digits(out, t->second, 2);
+  }
+  return std::string(buf, out);
 }
 
 }  // namespace

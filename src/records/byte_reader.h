@@ -48,16 +48,24 @@ class tEndInd {
 
   std::optional<uint16_t> Read16(int64_t pos) const {
     if (!FitsIn(buffer.size(), pos, 2)) return std::nullopt;
-    const auto* p = reinterpret_cast<const unsigned char*>(buffer.data() + pos - 1);
-    return static_cast<uint16_t>(bigEndian ? p[0] << 8 | p[1] : p[1] << 8 | p[0]);
+    return Read16At(pos);
   }
   std::optional<uint32_t> Read32(int64_t pos) const {
     if (!FitsIn(buffer.size(), pos, 4)) return std::nullopt;
+    return Read32At(pos);
+  }
+  uint32_t BytesToInt(std::string_view raw) const { return pixmeta::BytesToInt(raw, bigEndian); }
+
+  // The same without the check, for a caller that checked the bytes at pos are there.
+  uint16_t Read16At(int64_t pos) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(buffer.data() + pos - 1);
+    return static_cast<uint16_t>(bigEndian ? p[0] << 8 | p[1] : p[1] << 8 | p[0]);
+  }
+  uint32_t Read32At(int64_t pos) const {
     const auto* p = reinterpret_cast<const unsigned char*>(buffer.data() + pos - 1);
     return bigEndian ? uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]
                      : uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
   }
-  uint32_t BytesToInt(std::string_view raw) const { return pixmeta::BytesToInt(raw, bigEndian); }
 };
 
 }  // namespace pixmeta
