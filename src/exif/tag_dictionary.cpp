@@ -285,6 +285,9 @@ constexpr ConstRow kMainRows[] = {
     {0x0000, "Unknown"},
 };
 
+// Rows are numbered in a byte where the tags are indexed.
+static_assert(std::size(kMainRows) <= 256);
+
 constexpr ConstRow kGpsRows[] = {
     {0x0000, "GPSVersionID"},
     {0x0001, "GPSLatitudeRef"},
@@ -352,7 +355,9 @@ bool IsUpperAscii(char c) { return c >= 'A' && c <= 'Z'; }
 
 TagDictionary::TagDictionary()
     : main(BuildTable(kMainRows, mainDescriptions)), gps(BuildTable(kGpsRows, gpsDescriptions)) {
-  for (size_t i = 0; i + 1 < main.size(); ++i) mainTags.push_back(main[i].tag);
+  // Every tag points at the "Unknown" row but those the table lists, at their last row.
+  mainRowOfTag.assign(size_t{1} << 16, static_cast<uint8_t>(main.size() - 1));
+  for (size_t i = 0; i + 1 < main.size(); ++i) mainRowOfTag[main[i].tag] = static_cast<uint8_t>(i);
 }
 
 const TagDictionary& InitDictionary() {
@@ -368,12 +373,7 @@ const TagRow& FindRowByTag(uint16_t tag, int kind) {
     return tag < dictionary.gps.size() ? dictionary.gps[tag] : unknown;
   }
   if (kind != kMainDirectory) return unknown;
-  // The main rows are sorted by tag, so the last row with the tag ends its run of equal
-  // tags; the tags alone are searched, which keeps the search in a few cache lines.
-  const std::vector<uint16_t>& tags = dictionary.mainTags;
-  const auto after = std::upper_bound(tags.begin(), tags.end(), tag);
-  if (after == tags.begin() || *std::prev(after) != tag) return unknown;
-  return dictionary.main[static_cast<size_t>(std::prev(after) - tags.begin())];
+  return dictionary.main[dictionary.mainRowOfTag[tag]];
 }
 
 int FindRowByName(std::string_view name) {

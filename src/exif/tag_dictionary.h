@@ -24,7 +24,7 @@ struct TagDictionary {
   std::string gpsDescriptions;
   std::vector<TagRow> main;  // 250 tag rows in ascending tag order, then "Unknown" (tag 0)
   std::vector<TagRow> gps;   // tags 0x0000 to 0x001E
-  std::vector<uint16_t> mainTags;  // the tags of the main rows but "Unknown", in order
+  std::vector<uint8_t> mainRowOfTag;  // the main row of each tag number
 };
 
 // The tables, built on the first call: rows without a description get one made from their
