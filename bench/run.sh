@@ -58,12 +58,16 @@ c1k=$BENCH_DIR/1k
 c20k=$BENCH_DIR/20k
 need20k=1
 if [ "$SKIP_20K" = 1 ]; then need20k=0; fi
-if [ "$(count_jpgs "$c1k")" -eq $N1K ] &&
+[ -x "$MAKE_CORPUS" ] || die "no corpus maker at $MAKE_CORPUS"
+photo_bytes=$("$MAKE_CORPUS" --size)
+slr_bytes=$("$MAKE_CORPUS" --slr --size)
+# A corpus is current when it has its files and they hold today's photo.
+current() { [ "$(count_jpgs "$1")" -eq "$2" ] && [ "$(stat -c %s "$1/img00000.jpg")" = "$3" ]; }
+if current "$c1k" $N1K "$photo_bytes" &&
    { [ "$need20k" = 0 ] || [ "$(count_jpgs "$c20k")" -eq $N20K ]; }; then
   log "reusing the corpus in $BENCH_DIR"
   corpus_note="reused"
 else
-  [ -x "$MAKE_CORPUS" ] || die "no corpus maker at $MAKE_CORPUS"
   log "making the corpus in $BENCH_DIR (1,000 copies take ~11 s and 3.3 GB)"
   mkdir -p "$c1k"
   find "$c1k/" -maxdepth 1 -name 'img*.jpg' -delete
@@ -77,6 +81,14 @@ else
   corpus_note="made by this run"
 fi
 bytes=$(stat -c %s "$c1k/img00000.jpg")
+# 101 copies of the heavier SLR photo, for its cost per file.
+slr=$BENCH_DIR/slr
+if ! current "$slr" 101 "$slr_bytes"; then
+  log "making 101 copies of the SLR photo in $slr"
+  mkdir -p "$slr"
+  find "$slr/" -maxdepth 1 -name 'img*.jpg' -delete
+  "$MAKE_CORPUS" --slr "$slr" 101 >&2
+fi
 
 cd "$c1k"
 files=(img*.jpg)
@@ -95,7 +107,7 @@ echo "- Date: $(date '+%Y-%m-%d %H:%M %Z')"
 echo "- pixmeta ${version:-?}, commit $commit$dirty ($PIXMETA)"
 links=""
 if [ "$need20k" = 1 ]; then links=" + $L20K hard links to them in 20k/"; fi
-echo "- Corpus: $BENCH_DIR, 1k/ with $L1K copies of one $bytes-byte 4000x3000 camera JPEG$links ($corpus_note)"
+echo "- Corpus: $BENCH_DIR, 1k/ with $L1K copies of one $bytes-byte 4000x3000 camera JPEG (compact-camera EXIF with a Canon maker note, GPS, thumbnail; IPTC; comment)$links ($corpus_note)"
 echo "- RUNS=$RUNS (median of wall-clock times); commands run inside 1k/"
 echo
 
@@ -234,12 +246,22 @@ if have valgrind; then
   log "memcheck over 1 and 101 files"
   a1=$(heap "${files[0]}"); b1=$(heap_bytes)
   a101=$(heap "${files[@]:0:101}"); b101=$(heap_bytes)
-  for v in "$i1" "$i101" "$a1" "$a101"; do [ -n "$v" ] || die "could not read valgrind's totals"; done
+  log "callgrind and memcheck over 1 and 101 SLR photos"
+  slr_files=("$slr"/img*.jpg)
+  si1=$(callgrind "${slr_files[0]}")
+  si101=$(callgrind "${slr_files[@]}")
+  sa1=$(heap "${slr_files[0]}")
+  sa101=$(heap "${slr_files[@]}")
+  for v in "$i1" "$i101" "$a1" "$a101" "$si1" "$si101" "$sa1" "$sa101"; do
+    [ -n "$v" ] || die "could not read valgrind's totals"
+  done
   echo "| measure | 1 file | 101 files | per file |"
   echo "|---|---:|---:|---:|"
   echo "| instructions (callgrind Ir) | $i1 | $i101 | $(per_file "$i1" "$i101") |"
   echo "| heap allocations (memcheck) | $a1 | $a101 | $(per_file "$a1" "$a101") |"
   echo "| heap bytes allocated | $b1 | $b101 | $(per_file "$b1" "$b101") |"
+  echo "| instructions, SLR photo ($slr_bytes bytes, 40-tag Canon maker note) | $si1 | $si101 | $(per_file "$si1" "$si101") |"
+  echo "| heap allocations, SLR photo | $sa1 | $sa101 | $(per_file "$sa1" "$sa101") |"
   if [ -n "$pixmeta_note" ]; then echo; echo "Per-file figures assume all 101 files are read: $pixmeta_note."; fi
 else
   echo "skipped: valgrind is not installed (Debian package valgrind)"

@@ -400,17 +400,17 @@ std::string_view FindTableCodes(uint16_t tag, std::span<const TagRow> table) {
 
 std::string_view DecodeCode(std::string_view codes, std::string_view key) {
   key = Trim(key);
-  // A value is looked for at the start and after every comma, so keys match whole values.
-  for (size_t at = 0;;) {
-    const size_t colon = at + key.size();
-    if (colon < codes.size() && codes[colon] == ':' && codes.compare(at, key.size(), key) == 0) {
+  // The first place where the key stands at the start or after a comma, followed by a
+  // colon: keys match whole values only.
+  const size_t k = key.size();
+  for (size_t at = codes.find(key); at != std::string_view::npos; at = codes.find(key, at + 1)) {
+    const size_t colon = at + k;
+    if (colon < codes.size() && codes[colon] == ':' && (at == 0 || codes[at - 1] == ',')) {
       const size_t end = codes.find(',', colon + 1);
       return codes.substr(colon + 1, end == std::string_view::npos ? end : end - colon - 1);
     }
-    const size_t comma = codes.find(',', at);
-    if (comma == std::string_view::npos) return {};
-    at = comma + 1;
   }
+  return {};
 }
 
 std::string SplitName(std::string_view name) {

@@ -99,17 +99,25 @@ void AppendNumeric(std::string& out, std::string_view raw, int32_t dataType,
   const size_t count = std::min(raw.size() / size, kMaxElements);
   const bool integer = dataType == kTypeByte || dataType == kTypeShort || dataType == kTypeLong ||
                        dataType == kTypeSByte || dataType == kTypeSShort || dataType == kTypeSLong;
-  if (integer && codes.empty()) {
-    // Plain numbers, the most common values (and the long arrays of maker notes), are
-    // written in one piece.
-    char digits[kMaxElements * 12];
+  const bool rational = dataType == kTypeRational || dataType == kTypeSRational;
+  if ((integer || rational) && codes.empty()) {
+    // Plain numbers and fractions, the most common values (and the long arrays of maker
+    // notes), are written in one piece.
+    char digits[kMaxElements * 24];
     char* end = digits;
     for (size_t i = 0; i < count; ++i) {
       if (i > 0) {
         *end++ = ',';
         *end++ = ' ';
       }
-      end = std::to_chars(end, end + 10, BytesToInt(raw.substr(i * size, size), bigEndian)).ptr;
+      const std::string_view element = raw.substr(i * size, size);
+      if (integer) {
+        end = std::to_chars(end, end + 10, BytesToInt(element, bigEndian)).ptr;
+      } else {
+        end = std::to_chars(end, end + 11, SignedInt(element.substr(0, 4), bigEndian)).ptr;
+        *end++ = '/';
+        end = std::to_chars(end, end + 11, SignedInt(element.substr(4), bigEndian)).ptr;
+      }
     }
     text.append(digits, static_cast<size_t>(end - digits));
     if (textFormat) AppendPrintFormat(out, printFormat, elements, 0);

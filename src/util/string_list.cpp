@@ -6,18 +6,17 @@ namespace pixmeta {
 
 void StringList::AddAll(const StringList& other) {
   const size_t shift = text_.size();
-  for (const size_t start : other.starts_) starts_.push_back(start + shift);
+  for (size_t i = 1; i < other.starts_.size(); ++i) starts_.push_back(other.starts_[i] + shift);
   text_.Append(other.text_.view());
 }
 
 void StringList::Clear() {
   text_.clear();
-  starts_.clear();
+  starts_.resize(1);
 }
 
 std::string_view StringList::operator[](size_t i) const {
-  const size_t end = i + 1 < starts_.size() ? starts_[i + 1] : text_.size();
-  return {text_.data() + starts_[i], end - starts_[i] - 2};
+  return {text_.data() + starts_[i], starts_[i + 1] - starts_[i] - 2};
 }
 
 std::string_view StringList::ValueOf(std::string_view key) const {
@@ -25,14 +24,15 @@ std::string_view StringList::ValueOf(std::string_view key) const {
   if (key.find('=') != std::string_view::npos) return {};
   const size_t n = key.size();
   const char* text = text_.data();
-  for (size_t i = 0; i < starts_.size(); ++i) {
-    const size_t start = starts_[i];
-    const size_t end = (i + 1 < starts_.size() ? starts_[i + 1] : text_.size()) - 2;
+  const size_t* start = starts_.data();
+  const size_t* last = start + starts_.size() - 1;
+  for (; start < last; ++start) {
     // Letter case never maps another byte to "=", so equal keys put the line's first "="
-    // right after them.
-    if (end - start > n && text[start + n] == '=' &&
-        platform::EqualNoCase(std::string_view(text + start, n), key)) {
-      return {text + start + n + 1, end - start - n - 1};
+    // right after them; a line holds its text and CR LF.
+    const size_t length = start[1] - start[0] - 2;
+    if (length > n && text[start[0] + n] == '=' &&
+        platform::EqualNoCase(std::string_view(text + start[0], n), key)) {
+      return {text + start[0] + n + 1, length - n - 1};
     }
   }
   return {};

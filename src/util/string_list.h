@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
@@ -23,22 +24,19 @@ class StringList {
   void AddJoined(std::initializer_list<std::string_view> parts) {
     size_t length = 2;
     for (const std::string_view part : parts) length += part.size();
-    starts_.push_back(text_.size());
     char* out = text_.Room(length);
-    for (const std::string_view part : parts) {
-      if (!part.empty()) std::memcpy(out, part.data(), part.size());
-      out += part.size();
-    }
+    for (const std::string_view part : parts) out = CopyShort(out, part);
     *out++ = '\r';
     *out++ = '\n';
     text_.End(out);
+    starts_.push_back(text_.size());
   }
   void AddAll(const StringList& other);
   // Keeps the memory for the next use.
   void Clear();
 
-  size_t Count() const { return starts_.size(); }
-  bool Empty() const { return starts_.empty(); }
+  size_t Count() const { return starts_.size() - 1; }
+  bool Empty() const { return starts_.size() == 1; }
   std::string_view operator[](size_t i) const;
 
   // The text after the first "=" of the first line whose text before its first "=" equals
@@ -78,8 +76,39 @@ class StringList {
   Iterator end() const { return {this, Count()}; }
 
  private:
+  // Copies bytes to out, the short ones (names, numbers) without a call; returns the end.
+  static char* CopyShort(char* out, std::string_view bytes) {
+    const size_t n = bytes.size();
+    const char* in = bytes.data();
+    if (n >= 8 && n <= 16) {
+      // Two eight-byte moves that overlap in the middle.
+      uint64_t head;
+      uint64_t tail;
+      std::memcpy(&head, in, 8);
+      std::memcpy(&tail, in + n - 8, 8);
+      std::memcpy(out, &head, 8);
+      std::memcpy(out + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+      uint32_t head;
+      uint32_t tail;
+      std::memcpy(&head, in, 4);
+      std::memcpy(&tail, in + n - 4, 4);
+      std::memcpy(out, &head, 4);
+      std::memcpy(out + n - 4, &tail, 4);
+    } else if (n > 0 && n < 4) {
+      out[0] = in[0];
+      out[n / 2] = in[n / 2];
+      out[n - 1] = in[n - 1];
+    } else if (n > 16) {
+      std::memcpy(out, in, n);
+    }
+    return out + n;
+  }
+
   platform::ByteBuffer text_;
-  std::vector<size_t> starts_;
+  // Where each line starts, and last where the next one will: line i ends two bytes (its
+  // CR LF) before start i + 1.
+  std::vector<size_t> starts_{0};
 };
 
 }  // namespace pixmeta

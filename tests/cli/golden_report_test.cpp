@@ -116,7 +116,7 @@ std::vector<GoldenCase> Cases() {
          return std::vector<std::pair<std::string, std::string>>{
              {"harbour.jpg", HarbourPhoto()}, {"meadow.jpg", MeadowPhoto()}};
        }, {"-q", "-s", "-nx", "-ori", "harbour.jpg,meadow.jpg"}},
-      {"bench_camera", one("camera.jpg", [] { return Jpeg(BenchExif()); }), {"-q", "-s", "camera.jpg"}},
+      {"slr_camera", one("camera.jpg", [] { return Jpeg(SlrExif()); }), {"-q", "-s", "camera.jpg"}},
       {"nikon_type3", one("n3.jpg", [] {
          return Jpeg(CameraBlock(true, "NIKON CORPORATION", "NIKON D300", "0221",
                                  MakerNoteBuilder(Layout::kNikonType3)
