@@ -15,10 +15,6 @@ void StringList::Clear() {
   starts_.resize(1);
 }
 
-std::string_view StringList::operator[](size_t i) const {
-  return {text_.data() + starts_[i], starts_[i + 1] - starts_[i] - 2};
-}
-
 std::string_view StringList::ValueOf(std::string_view key) const {
   // A key with "=" in it matches no line: the text before a line's first "=" has none.
   if (key.find('=') != std::string_view::npos) return {};

@@ -37,7 +37,9 @@ class StringList {
 
   size_t Count() const { return starts_.size() - 1; }
   bool Empty() const { return starts_.size() == 1; }
-  std::string_view operator[](size_t i) const;
+  std::string_view operator[](size_t i) const {
+    return {text_.data() + starts_[i], starts_[i + 1] - starts_[i] - 2};
+  }
 
   // The text after the first "=" of the first line whose text before its first "=" equals
   // key, ignoring letter case; empty when there is none. The view lasts until the list
