@@ -1,6 +1,7 @@
 #include "exif/image_info.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "exif/jpeg_container.h"
@@ -39,6 +40,19 @@ constexpr uint16_t kTagExifImageLength = 0xA003;
 constexpr uint16_t kTagInteropOffset = 0xA005;
 
 std::string Cut(std::string_view text, size_t n) { return std::string(text.substr(0, n)); }
+
+// The tags ApplySpecialTag acts on, as a set of tag numbers, so that the others cost one
+// test instead of a call.
+constexpr uint16_t kSpecialTags[] = {
+    kTagImageWidth, kTagExifImageWidth, kTagImageLength, kTagExifImageLength, kTagMake,
+    kTagModel, kTagDateTime, kTagDateTimeOriginal, kTagDateTimeDigitized, kTagExifVersion,
+    kTagFlash, kTagSubIfds, kTagExifOffset, kTagInteropOffset, kTagGpsInfo, kTagMakerNote};
+constexpr std::array<uint64_t, 1024> kSpecialTagSet = [] {
+  std::array<uint64_t, 1024> set{};
+  for (const uint16_t tag : kSpecialTags) set[tag >> 6] |= uint64_t{1} << (tag & 63);
+  return set;
+}();
+bool IsSpecialTag(uint16_t tag) { return (kSpecialTagSet[tag >> 6] >> (tag & 63)) & 1; }
 
 bool SpecialTagUsesText(uint16_t tag) {
   return tag == kTagMake || tag == kTagModel || tag == kTagDateTime || tag == kTagDateTimeOriginal;
@@ -158,7 +172,7 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
                (row.tag != 0 || SpecialTagUsesText(tag))) {
       text = ValueText(raw, type, row);
     }
-    ApplySpecialTag(tag, p, raw, type, text, base, length);
+    if (IsSpecialTag(tag)) ApplySpecialTag(tag, p, raw, type, text, base, length);
     if ((listMode == kListTags || listMode == kListBoth) && row.tag != 0) {
       TTagEntry& entry = tags.emplace_back();
       entry.row = &row;
