@@ -13,9 +13,7 @@
 namespace pixmeta {
 namespace {
 
-// Real blocks have a handful of directories; these bounds keep a hostile block from
-// walking (or keeping copies of) the same bytes over and over.
-constexpr size_t kMaxDirectories = 64;
+// Real blocks nest directories a few levels deep.
 constexpr int kMaxDepth = 16;
 // Maker-note walks stop adding entries here; a block can point many MakerNote tags at one
 // large maker note.
@@ -100,8 +98,8 @@ TImageInfo::TImageInfo(TimgData& owner, int32_t mode, bool tiff, MakerNoteReader
 }
 
 bool TImageInfo::Visited(int64_t start, int64_t base) const {
-  return std::find(visited_.begin(), visited_.end(), std::make_pair(start, base)) !=
-         visited_.end();
+  const auto walked = std::span(visited_).first(walkedCount_);
+  return std::find(walked.begin(), walked.end(), std::make_pair(start, base)) != walked.end();
 }
 
 std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TagRow& row) {
@@ -122,7 +120,10 @@ std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TagR
 }
 
 void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t length) {
-  visited_.emplace_back(start, base);
+  if (walkedCount_ == kMaxDirectories) return;
+  visited_[walkedCount_] = {start, base};
+  tables_[walkedCount_] = {0, 0};
+  ++walkedCount_;
   const std::optional<uint16_t> count = Read16(start);
   if (!count) return;
   const int64_t n = *count;
@@ -134,10 +135,10 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
   // walked is taken as absent, so a block holds at most its size / 12 entries however its
   // pointers cross.
   const int64_t end = start + 2 + 12 * n;
-  for (const auto& [walkedStart, walkedEnd] : tables_) {
+  for (const auto& [walkedStart, walkedEnd] : std::span(tables_).first(walkedCount_ - 1)) {
     if (start < walkedEnd && walkedStart < end) return;
   }
-  tables_.emplace_back(start, end);
+  tables_[walkedCount_ - 1] = {start, end};
   if (kind == kMainDirectory && thumbOffset == 0 && !isTiff) {
     if (const std::optional<uint32_t> next = Read32(start + 2 + 12 * n)) {
       thumbOffset = *next;
@@ -189,7 +190,7 @@ void TImageInfo::FollowDirectory(int64_t pointerPos, int64_t base, int kind, int
   const std::optional<uint32_t> offset = Read32(pointerPos);
   if (!offset) return;
   const int64_t start = *offset + base;
-  if (Visited(start, base) || visited_.size() >= kMaxDirectories || depth_ >= kMaxDepth) return;
+  if (Visited(start, base) || walkedCount_ >= kMaxDirectories || depth_ >= kMaxDepth) return;
   ++depth_;
   ParseDirectory(start, base, kind, length);
   --depth_;

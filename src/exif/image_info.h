@@ -3,6 +3,7 @@
 // dates, dimensions, user comment, thumbnail pointer).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -108,8 +109,14 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
 
   TimgData& owner_;
   MakerNoteReader makerNoteReader_;
-  std::vector<std::pair<int64_t, int64_t>> visited_;  // (directory position, base)
-  std::vector<std::pair<int64_t, int64_t>> tables_;   // [start, end) of each table walked
+  // Real blocks have a handful of directories; this bound keeps a hostile block from
+  // walking the same bytes over and over.
+  static constexpr size_t kMaxDirectories = 64;
+  // Per directory walked, in order: its (position, base), and [start, end) of its entry
+  // table (empty when its count could not be read or it was too large).
+  std::array<std::pair<int64_t, int64_t>, kMaxDirectories> visited_{};
+  std::array<std::pair<int64_t, int64_t>, kMaxDirectories> tables_{};
+  size_t walkedCount_ = 0;
   int depth_ = 0;
   std::string scratch_;  // the value text being made, kept to reuse its memory
 };
