@@ -356,16 +356,53 @@ void TImageInfo::AddTextEntry(const TagRow& row, std::string_view text, int32_t 
 }
 
 void TImageInfo::Derive35mm() {
-  if (LookupIndex("FocalLengthin35mmFilm") >= 0) return;
-  int32_t unit = GetInt("FocalPlaneResolutionUnit");
-  if (unit < 1) unit = GetInt("ResolutionUnit");
+  // The first entry of each name it reads, as GetNumber finds it, from one pass over the
+  // list; names are told apart by their length first.
+  enum Name { kPresent, kPlaneUnit, kUnit, kFocal, kPlaneX, kPlaneY, kNames };
+  static constexpr std::string_view kNamesRead[kNames] = {
+      "FocalLengthin35mmFilm", "FocalPlaneResolutionUnit", "ResolutionUnit", "FocalLength",
+      "FocalPlaneXResolution", "FocalPlaneYResolution"};
+  const TTagEntry* found[kNames] = {};
+  const auto note = [&](const TTagEntry& entry, std::string_view name, Name which) {
+    if (found[which] == nullptr && platform::EqualNoCase(name, kNamesRead[which])) {
+      found[which] = &entry;
+    }
+  };
+  for (const TTagEntry& entry : tags) {
+    const std::string_view name = entry.name();
+    switch (name.size()) {
+      case 11:
+        note(entry, name, kFocal);
+        break;
+      case 14:
+        note(entry, name, kUnit);
+        break;
+      case 21:
+        note(entry, name, kPresent);
+        note(entry, name, kPlaneX);
+        note(entry, name, kPlaneY);
+        break;
+      case 24:
+        note(entry, name, kPlaneUnit);
+        break;
+      default:
+        break;
+    }
+  }
+  if (found[kPresent] != nullptr) return;
+  const auto number = [&](Name which) {
+    const TTagEntry* e = found[which];
+    return e != nullptr ? NumericValue(e->raw, e->dataType, bigEndian) : 0.0;
+  };
+  int32_t unit = RoundHalfEven(number(kPlaneUnit));
+  if (unit < 1) unit = RoundHalfEven(number(kUnit));
   const double factor = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
-  const double focal = GetNumber("FocalLength");
+  const double focal = number(kFocal);
   if (factor == 0 || focal == 0) return;
   double xr = 0;
   double yr = 0;
-  if (const int32_t c = GetInt("FocalPlaneXResolution"); c > 0) xr = width * factor / c;
-  if (const int32_t c = GetInt("FocalPlaneYResolution"); c > 0) yr = height * factor / c;
+  if (const int32_t c = RoundHalfEven(number(kPlaneX)); c > 0) xr = width * factor / c;
+  if (const int32_t c = RoundHalfEven(number(kPlaneY)); c > 0) yr = height * factor / c;
   if (!(xr * yr > 0)) return;  // without a sensor size there is no estimate
   const double ratio = 43.26661531 / std::sqrt(xr * xr + yr * yr);
   static const int row = FindRowByName("FocalLengthIn35mmFilm");

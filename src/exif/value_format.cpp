@@ -202,21 +202,18 @@ double NumericValue(std::string_view raw, int32_t dataType, bool bigEndian) {
 std::string CleanText(std::string_view text) {
   const std::string_view trimmed = Trim(text);
   const std::string_view head = trimmed.substr(0, kMaxCleanText);
-  const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 32; };
-  std::string out;
-  if (std::none_of(head.begin(), head.end(), isControl)) {
-    out.assign(head);
-  } else {
-    out.reserve(head.size());
-    std::remove_copy_if(head.begin(), head.end(), std::back_inserter(out), isControl);
-  }
   // Quotes come from the UNDEFINED value text; the test looks at the input, so a quoted value
   // cut at 64 characters keeps its opening quote.
-  if (out.size() > 1 && trimmed.front() == '"' && trimmed[out.size() - 1] == '"') {
-    out.pop_back();
-    out.erase(0, 1);
-  }
-  return out;
+  const auto unquoted = [&trimmed](std::string_view cleaned) {
+    const bool quoted = cleaned.size() > 1 && trimmed.front() == '"' && trimmed[cleaned.size() - 1] == '"';
+    return quoted ? cleaned.substr(1, cleaned.size() - 2) : cleaned;
+  };
+  const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 32; };
+  if (std::none_of(head.begin(), head.end(), isControl)) return std::string(unquoted(head));
+  std::string out;
+  out.reserve(head.size());
+  std::remove_copy_if(head.begin(), head.end(), std::back_inserter(out), isControl);
+  return std::string(unquoted(out));
 }
 
 double ParseRationalText(std::string_view text) {
