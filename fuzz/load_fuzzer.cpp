@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "exif/jpeg_container.h"
@@ -33,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* extension = extensions[size > 0 ? data[0] % 5 : 0];
   const std::string path = Scratch(extension);
   std::string error;
-  if (!pixmeta::platform::WriteFile(path, bytes.substr(size > 0 ? 1 : 0), error)) std::abort();
+  std::optional<pixmeta::platform::ReplacingFile> file =
+      pixmeta::platform::ReplacingFile::Create(path, error);
+  if (!file || !file->Write(bytes.substr(size > 0 ? 1 : 0)) || !file->Commit(error)) std::abort();
   pixmeta::TImgSize size_probe(path);
   pixmeta::TimgData container(pixmeta::kListBoth, &pixmeta::ReadMakerNote);
   pixmeta::StringList lines;
