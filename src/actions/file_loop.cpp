@@ -9,6 +9,7 @@
 #include "exif/jpeg_container.h"
 #include "imgsize/img_size.h"
 #include "makernotes/maker_note_decoder.h"
+#include "platform/dir_search.h"
 #include "platform/file_system.h"
 #include "util/path_parts.h"
 #include "util/text_utils.h"
@@ -27,7 +28,8 @@ void SetCoordinates(FileState& file) {
   file.longitude += report.ValueOf("GPSLongitude");
 }
 
-void ProcessFile(RunContext& run, FileState& file, TimgData& container) {
+void ProcessFile(RunContext& run, FileState& file, TimgData& container,
+                 std::optional<platform::OpenedFile>& found) {
   const RunSettings& s = run.settings;
   file.report.Clear();
   file.latitude.clear();
@@ -41,8 +43,11 @@ void ProcessFile(RunContext& run, FileState& file, TimgData& container) {
 
   // Only probing and reading the file may skip the rest of it; every later step reports
   // its own errors.
-  // One open serves the size probe and the container: both read the same header bytes.
-  platform::OpenedFile opened = platform::OpenForReading(file.path);
+  // One open serves the size probe and the container: both read the same header bytes. A
+  // file named without wildcards was opened when it was looked up.
+  platform::OpenedFile opened =
+      found ? std::move(*found) : platform::OpenForReading(file.path);
+  found.reset();
   try {
     const TImgSize size(file.path, opened);
     if (size.IsValid()) {
@@ -80,22 +85,32 @@ LoopOutcome RunFileLoop(RunContext& run) {
   FileArgumentList files(run.settings.fileArgs);
   FileState file;
   TimgData container(kListBoth, &ReadMakerNote);
+  std::optional<platform::OpenedFile> opened;
   std::string next;
-  if (!files.Next(file.path)) return LoopOutcome::NoFileFound;
+  std::optional<platform::OpenedFile> nextOpened;
+  if (!files.Next(file.path, opened)) return LoopOutcome::NoFileFound;
   // One file is looked up ahead, so a file knows whether others follow it.
-  bool haveNext = files.Next(next);
+  bool haveNext = files.Next(next, nextOpened);
   file.severalFiles = haveNext;
   for (file.index = 0;; ++file.index) {
-    ProcessFile(run, file, container);
+    ProcessFile(run, file, container, opened);
     if (!haveNext) break;
     file.path.swap(next);
-    haveNext = files.Next(next);
+    opened.swap(nextOpened);
+    haveNext = files.Next(next, nextOpened);
   }
   return LoopOutcome::Done;
 }
 
-bool FileArgumentList::Next(std::string& path) {
+bool FileArgumentList::Next(std::string& path, std::optional<platform::OpenedFile>& opened) {
+  opened.reset();
   for (;;) {
+    if (!named_.empty()) {
+      path.assign(named_);
+      named_ = {};
+      opened = platform::OpenNamedFile(path);
+      if (opened) return true;
+    }
     if (search_ && search_->Next(path)) return true;
     if (!StartNextPiece()) return false;
   }
@@ -125,7 +140,12 @@ bool FileArgumentList::StartNextPiece() {
     ended_ = true;
     return false;
   }
-  search_.emplace(piece, SearchesSubfolders(piece));
+  // A name without wildcards names one file, even with a folder.
+  if (piece.find_first_of("*?") == std::string_view::npos) {
+    named_ = piece;
+  } else {
+    search_.emplace(piece, SearchesSubfolders(piece));
+  }
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "actions/run_context.h"
+#include "platform/file_system.h"
 #include "util/arguments.h"
 #include "util/file_patterns.h"
 
@@ -26,8 +27,9 @@ class FileArgumentList {
  public:
   explicit FileArgumentList(const FileArguments& fileArgs) : args_(fileArgs) {}
 
-  // The next file; false when every piece has been searched.
-  bool Next(std::string& path);
+  // The next file; false when every piece has been searched. A name without wildcards is
+  // looked up by opening it, and opened holds the file then; else it is empty.
+  bool Next(std::string& path, std::optional<platform::OpenedFile>& opened);
 
  private:
   bool StartNextPiece();
@@ -38,6 +40,7 @@ class FileArgumentList {
   bool inArgument_ = false;
   bool ended_ = false;
   std::optional<PatternSearch> search_;
+  std::string_view named_;  // a piece without wildcards, not yet looked up
 };
 
 LoopOutcome RunFileLoop(RunContext& run);

@@ -266,20 +266,19 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
   const auto makerSize = static_cast<int64_t>(makerBytes.size());
   for (int64_t i = 0; i < *count && tags.size() < kMaxListedTags; ++i) {
     const int64_t h = dirOffset + 12 * i + 3;
-    const std::optional<uint16_t> tag = Read16(h);
-    const std::optional<uint16_t> type = Read16(h + 2);
-    const std::optional<uint32_t> elements = Read32(h + 4);
     // The whole entry must be there: a cut-off value field would be taken for an offset.
-    const std::optional<uint32_t> field = Read32(h + 8);
-    if (!tag || !type || !elements || !field) {
+    if (!FitsIn(makerSize, h, 12)) {
       fail("maker-note entry outside the maker note");
       break;
     }
-    const int64_t size = static_cast<int64_t>(*elements) * ElementSize(*type);
+    const uint16_t tag = Read16At(h);
+    const uint16_t type = Read16At(h + 2);
+    const uint32_t field = Read32At(h + 8);
+    const int64_t size = static_cast<int64_t>(Read32At(h + 4)) * ElementSize(type);
     int64_t valuePos = h + 8;
     int64_t m = 0;
     if (size >= 5) {
-      m = *field;
+      m = field;
       valuePos = m + dirOffset - relBase + 2;
     }
     // A value that does not lie in the maker note is read from the EXIF block, with
@@ -287,27 +286,27 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     const bool inside = valuePos >= 1 && valuePos + size - 1 <= makerSize;
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
-    const int rowIndex = FindTableIndex(*tag, table);
+    const int rowIndex = FindTableIndex(tag, table);
     // An entry without a row is neither decoded nor listed.
     if (rowIndex < 0 || (listMode != kListTags && listMode != kListBoth)) continue;
     const TagRow& row = table[static_cast<size_t>(rowIndex)];
     if (platform::EqualNoCase(row.desc, "SKIP")) continue;
 
     std::string& text = scratch_;
-    if (*type == kTypeAscii) {
+    if (type == kTypeAscii) {
       AssignQuoted(text, UpToZero(raw));
-    } else if (*type == kTypeUndefined) {
+    } else if (type == kTypeUndefined) {
       AssignQuoted(text, raw);
     } else {
       text.clear();
-      AppendNumeric(text, raw, *type, FindTableCodes(*tag, table), row.printFormat, bigEndian);
+      AppendNumeric(text, raw, type, FindTableCodes(tag, table), row.printFormat, bigEndian);
     }
     DecodeContext context{.multiLine = false, .sink = this};
     std::string display = row.decoder != nullptr ? row.decoder(text, context) : CleanText(text);
     TTagEntry& entry = tags.emplace_back();
     entry.row = &row;
     entry.id = 1;
-    entry.dataType = *type;
+    entry.dataType = type;
     entry.raw = raw;
     entry.size = static_cast<int32_t>(raw.size());
     // The decoder's sub-fields come before the entry itself.

@@ -1,6 +1,7 @@
 #include "exif/tag_dictionary.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "exif/value_format.h"
@@ -384,31 +385,22 @@ int FindRowByName(std::string_view name) {
   return -1;
 }
 
-int FindTableIndex(uint16_t tag, std::span<const TagRow> table) {
-  for (size_t i = 0; i < table.size(); ++i) {
-    if (table[i].tag == tag) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-std::string_view FindTableCodes(uint16_t tag, std::span<const TagRow> table) {
-  for (size_t i = table.size(); i-- > 0;) {
-    if (table[i].tag == tag) return table[i].codes;
-  }
-  return {};
-}
-
 std::string_view DecodeCode(std::string_view codes, std::string_view key) {
   key = Trim(key);
-  // The first place where the key stands at the start or after a comma, followed by a
-  // colon: keys match whole values only.
+  // A value is looked for at the start and after every comma, so keys match whole values;
+  // the commas are found many bytes at a time.
+  const char* const begin = codes.data();
+  const char* const end = begin + codes.size();
   const size_t k = key.size();
-  for (size_t at = codes.find(key); at != std::string_view::npos; at = codes.find(key, at + 1)) {
-    const size_t colon = at + k;
-    if (colon < codes.size() && codes[colon] == ':' && (at == 0 || codes[at - 1] == ',')) {
-      const size_t end = codes.find(',', colon + 1);
-      return codes.substr(colon + 1, end == std::string_view::npos ? end : end - colon - 1);
+  for (const char* at = begin; at < end;) {
+    if (static_cast<size_t>(end - at) > k && at[k] == ':' && std::memcmp(at, key.data(), k) == 0) {
+      const char* text = at + k + 1;
+      const auto* comma = static_cast<const char*>(std::memchr(text, ',', static_cast<size_t>(end - text)));
+      return {text, static_cast<size_t>((comma != nullptr ? comma : end) - text)};
     }
+    const auto* comma = static_cast<const char*>(std::memchr(at, ',', static_cast<size_t>(end - at)));
+    if (comma == nullptr) break;
+    at = comma + 1;
   }
   return {};
 }

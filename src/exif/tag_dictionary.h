@@ -41,8 +41,18 @@ int FindRowByName(std::string_view name);
 
 // For maker-note tables: index of the first row with the tag, or -1; the codes of the last
 // row with the tag, or empty.
-int FindTableIndex(uint16_t tag, std::span<const TagRow> table);
-std::string_view FindTableCodes(uint16_t tag, std::span<const TagRow> table);
+inline int FindTableIndex(uint16_t tag, std::span<const TagRow> table) {
+  for (size_t i = 0; i < table.size(); ++i) {
+    if (table[i].tag == tag) return static_cast<int>(i);
+  }
+  return -1;
+}
+inline std::string_view FindTableCodes(uint16_t tag, std::span<const TagRow> table) {
+  for (size_t i = table.size(); i-- > 0;) {
+    if (table[i].tag == tag) return table[i].codes;
+  }
+  return {};
+}
 
 // The text of key in a coded-value list such as "1:Normal,3:Rotated 180"; empty when the
 // key is not listed. Keys match whole values only.

@@ -112,7 +112,13 @@ void AppendNumeric(std::string& out, std::string_view raw, int32_t dataType,
       }
       const std::string_view element = raw.substr(i * size, size);
       if (integer) {
-        end = std::to_chars(end, end + 10, BytesToInt(element, bigEndian)).ptr;
+        // Array elements are mostly small, often 0.
+        const uint32_t value = BytesToInt(element, bigEndian);
+        if (value < 10) {
+          *end++ = static_cast<char>('0' + value);
+        } else {
+          end = std::to_chars(end, end + 10, value).ptr;
+        }
       } else {
         end = std::to_chars(end, end + 11, SignedInt(element.substr(0, 4), bigEndian)).ptr;
         *end++ = '/';

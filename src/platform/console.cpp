@@ -36,8 +36,10 @@ void Console::WriteText(std::string_view text) {
 }
 
 void Console::WriteConverted(std::string_view text) {
-  if (target_ == Target::StandardOutput && pending_.size() + text.size() >= kFlushThreshold) {
-    // A long text goes out as it is, without passing through the buffer.
+  // A long text, such as a piece of the output list, goes out as it is, without passing
+  // through the buffer.
+  if (target_ == Target::StandardOutput &&
+      (pending_.size() + text.size() >= kFlushThreshold || text.size() >= kFlushThreshold / 8)) {
     Flush();
     WriteOut(text);
     return;

@@ -115,4 +115,17 @@ std::optional<FolderListing> ListFolder(const std::string& folder, std::string_v
   return listing;
 }
 
+std::optional<OpenedFile> OpenNamedFile(const std::string& path) {
+  const size_t slash = path.rfind(kSeparator);
+  if (IsHidden(slash == std::string::npos ? path : std::string_view(path).substr(slash + 1))) {
+    return std::nullopt;
+  }
+  OpenedFile opened = OpenForReading(path);
+  if (opened.file) return opened;
+  if (opened.failure == InputFile::Failure::Missing) return std::nullopt;
+  struct stat st{};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return opened;
+  return std::nullopt;
+}
+
 }  // namespace pixmeta::platform

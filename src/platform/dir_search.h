@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace pixmeta::platform {
 
 struct FolderListing {
@@ -22,5 +24,11 @@ std::optional<FolderListing> ListFolder(const std::string& folder, std::string_v
                                         bool withFolders);
 
 bool WildcardMatch(std::string_view mask, std::string_view name);
+
+// The plain file that a path without wildcards names, looked up by opening it, so that
+// the file is then read without a second lookup: none when there is no regular file under
+// the path or its name is hidden. One that cannot be opened comes back unopened, with the
+// reason.
+std::optional<OpenedFile> OpenNamedFile(const std::string& path);
 
 }  // namespace pixmeta::platform

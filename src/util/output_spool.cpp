@@ -1,5 +1,6 @@
 #include "util/output_spool.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/code_page.h"
@@ -8,14 +9,17 @@ namespace pixmeta {
 namespace {
 
 constexpr size_t kReadBlock = 1 << 16;
+constexpr size_t kStreamPiece = 64 << 10;
 
 }  // namespace
 
 void OutputSpool::Add(std::string_view item) {
   // The memory is taken once and never grows: what would not fit goes out first.
   const size_t most = item.size() * platform::kMaxOutputGrowth + 2;
-  if (memory_.capacity() < memoryBound_) memory_.Room(memoryBound_);
-  if (!memory_.empty() && memory_.size() + most > memoryBound_ && !spillFailed_) Spill();
+  // Text that streams goes out in pieces small enough to stay in the processor's cache.
+  const size_t bound = sink_ ? std::min(memoryBound_, kStreamPiece) : memoryBound_;
+  if (memory_.capacity() < bound) memory_.Room(bound);
+  if (!memory_.empty() && memory_.size() + most > bound && !spillFailed_) Spill();
   char* out = platform::EncodeOutputUtf8(memory_.Room(most), item, lfLineEnds_);
   if (!lfLineEnds_) *out++ = '\r';
   *out++ = '\n';
