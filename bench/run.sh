@@ -195,10 +195,16 @@ fi
 
 # --- Peak memory -------------------------------------------------------------------------
 # Peak RSS in MiB of pixmeta -s -q, run inside folder $1 with the remaining arguments.
+# The median of five runs' peak resident memory, in MiB: one run's figure varies by some
+# hundred kilobytes with where the kernel and the loader place things.
 peak_mib() {
   local dir=$1; shift
-  (cd "$dir" && /usr/bin/time -f %M -o "$tmp/rss" "$PIXMETA" -s -q "$@" >/dev/null)
-  awk '{ printf "%.1f", $1 / 1024 }' "$tmp/rss"
+  local kib=()
+  for _ in 1 2 3 4 5; do
+    (cd "$dir" && /usr/bin/time -f %M -o "$tmp/rss" "$PIXMETA" -s -q "$@" >/dev/null)
+    kib+=("$(cat "$tmp/rss")")
+  done
+  printf '%s\n' "${kib[@]}" | sort -n | sed -n 3p | awk '{ printf "%.2f", $1 / 1024 }'
 }
 echo "## Peak memory of pixmeta -s -q (MiB)"
 echo

@@ -104,6 +104,7 @@ bool TImageInfo::Visited(int64_t start, int64_t base) const {
 
 std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TagRow& row) {
   std::string& text = scratch_;
+  bool plainNumber = false;
   if (type == kTypeAscii) {
     text.assign(raw.substr(0, !raw.empty() && raw.back() == '\0' ? raw.size() - 1 : raw.size()));
   } else if (type == kTypeUndefined) {
@@ -111,12 +112,13 @@ std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TagR
   } else {
     text.clear();
     AppendNumeric(text, raw, type, row.codes, row.printFormat, bigEndian);
+    plainNumber = row.codes.empty() && row.printFormat.empty();
   }
   if (row.tag != 0 && row.decoder != nullptr) {
     DecodeContext context{.multiLine = false, .sink = this};
     return row.decoder(text, context);
   }
-  return CleanText(text);
+  return plainNumber ? CleanNumberText(text) : CleanText(text);
 }
 
 void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t length) {
@@ -293,16 +295,21 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     if (platform::EqualNoCase(row.desc, "SKIP")) continue;
 
     std::string& text = scratch_;
+    bool plainNumber = false;
     if (type == kTypeAscii) {
       AssignQuoted(text, UpToZero(raw));
     } else if (type == kTypeUndefined) {
       AssignQuoted(text, raw);
     } else {
       text.clear();
-      AppendNumeric(text, raw, type, FindTableCodes(tag, table), row.printFormat, bigEndian);
+      const std::string_view codes = FindTableCodes(tag, table);
+      AppendNumeric(text, raw, type, codes, row.printFormat, bigEndian);
+      plainNumber = codes.empty() && row.printFormat.empty();
     }
     DecodeContext context{.multiLine = false, .sink = this};
-    std::string display = row.decoder != nullptr ? row.decoder(text, context) : CleanText(text);
+    std::string display = row.decoder != nullptr ? row.decoder(text, context)
+                          : plainNumber         ? CleanNumberText(text)
+                                                : CleanText(text);
     TTagEntry& entry = tags.emplace_back();
     entry.row = &row;
     entry.id = 1;

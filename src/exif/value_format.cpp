@@ -222,6 +222,10 @@ std::string CleanText(std::string_view text) {
   return std::string(unquoted(out));
 }
 
+std::string CleanNumberText(std::string_view text) {
+  return std::string(text.substr(0, kMaxCleanText));
+}
+
 double ParseRationalText(std::string_view text) {
   std::string_view rest = Trim(text);
   int32_t whole = 0;

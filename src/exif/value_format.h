@@ -27,6 +27,9 @@ double NumericValue(std::string_view raw, int32_t dataType, bool bigEndian);
 
 // Trimmed, at most 64 characters, control characters dropped, surrounding quotes removed.
 std::string CleanText(std::string_view text);
+// The same for the text AppendNumeric makes without codes and print format: it has no
+// blanks at its ends, no control characters and no quotes, so only the cut applies.
+std::string CleanNumberText(std::string_view text);
 
 // "n/d" or "w n/d" as a number; 0 for anything else.
 double ParseRationalText(std::string_view text);

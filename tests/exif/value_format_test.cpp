@@ -171,6 +171,29 @@ TEST(ValueFormat, WholeNumbersAreWrittenAsTheGeneralConversionWritesThem) {
   }
 }
 
+TEST(ValueFormat, ANumbersTextNeedsOnlyTheCut) {
+  // Texts made without codes or a print format are cleaned by the cut alone.
+  test::TiffBuilder le(false);
+  std::vector<uint16_t> shorts(200);
+  for (size_t i = 0; i < shorts.size(); ++i) shorts[i] = static_cast<uint16_t>(i * 37 % 1000);
+  std::string shortBytes;
+  for (const uint16_t v : shorts) shortBytes += le.U16(v);
+  const std::pair<std::string, int32_t> values[] = {
+      {shortBytes, kTypeShort},
+      {shortBytes.substr(0, 6), kTypeSShort},
+      {le.U32(4294967295u) + le.U32(7), kTypeLong},
+      {le.U32(static_cast<uint32_t>(-3)) + le.U32(1) + le.U32(1) + le.U32(0), kTypeSRational},
+      {le.U32(0) + le.U32(0), kTypeRational},
+      {std::string("\xFF\x01", 2), kTypeByte},
+      {le.U32(0x3F800000), kTypeFloat},
+      {"", kTypeShort},
+      {"x", 99}};
+  for (const auto& [raw, type] : values) {
+    const std::string text = FormatNumeric(raw, type, {}, {}, false);
+    EXPECT_EQ(CleanNumberText(text), CleanText(text)) << text;
+  }
+}
+
 TEST(ValueFormat, PrintFormatsAndFixedPoint) {
   EXPECT_EQ(ApplyPrintFormat("%s sec", "1/60", 9), "1/60 sec");
   EXPECT_EQ(ApplyPrintFormat("F%0.1f", "x", 2.8), "F2.8");
