@@ -75,7 +75,8 @@ void ProcessFile(RunContext& run, FileState& file, TimgData& container,
   if (s.iptcList) AddIptcKeyList(run);
   container.Reset();
 
-  SetCoordinates(file);
+  // Four report lookups per file: made only for the steps that read the texts.
+  if (s.UsesCoordinates()) SetCoordinates(file);
   if (s.orientationList) AddOrientationLine(run, file);
 }
 

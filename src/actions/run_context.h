@@ -64,6 +64,8 @@ struct RunSettings {
   // debug lines); the output list then waits for the end of the run, so that it still
   // follows them. Every step that writes to the console during the loop belongs here.
   bool LoopWritesToConsole() const { return DebugMode(); }
+  // Whether a step reads the file's signed coordinate texts (JSON, KML, GPS list).
+  bool UsesCoordinates() const { return json || kml || gpsList; }
 };
 
 struct RunContext {
