@@ -41,6 +41,18 @@ FileInfo InfoOf(const struct stat& st) {
           static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9};
 }
 
+// Reads count bytes at offset, or as many as the file has there; returns how many.
+size_t ReadFully(int fd, char* dest, size_t count, uint64_t offset) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd, dest + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
 bool MakeFolders(const std::string& path) {
   for (size_t i = 1; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != kSeparator) continue;
@@ -121,14 +133,7 @@ InputFile::~InputFile() {
 }
 
 size_t InputFile::PRead(char* dest, size_t count, uint64_t offset) const {
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pread(fd_, dest + done, count - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return ReadFully(fd_, dest, count, offset);
 }
 
 bool InputFile::GrowHead(size_t want) {
@@ -340,14 +345,7 @@ bool SpillFile::Append(std::string_view bytes) {
 }
 
 size_t SpillFile::ReadAt(uint64_t offset, char* dest, size_t count) const {
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pread(fd_, dest + done, count - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return ReadFully(fd_, dest, count, offset);
 }
 
 bool SetFileTimes(const std::string& path, std::optional<double> accessedUnix,
