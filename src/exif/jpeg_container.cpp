@@ -50,6 +50,7 @@ void TimgData::Reset() {
   }
   exif_.reset();
   iptc_.reset();
+  madeSegments_.clear();
   bigEndian = false;
   buffer = {};
 }
@@ -102,7 +103,9 @@ bool TimgData::ReadJpegSegments(platform::InputFile& file) {
   head_ = file.ReleaseHead();
   for (int n = 1; n <= slotCount_; ++n) {
     const auto [start, size] = places[static_cast<size_t>(n - 1)];
-    SlotRef(n).bytes = head_.view().substr(start, size);
+    tSection& slot = SlotRef(n);
+    slot.bytes = head_.view().substr(start, size);
+    slot.fileOffset = static_cast<int64_t>(start) - 2;
   }
   if (exifSlot_ != 0) {
     CreateExif();
@@ -188,6 +191,7 @@ bool TimgData::ReadTiffBlock(platform::InputFile& file) {
   head_ = file.ReleaseHead();
   tSection& slot = SlotRef(1);
   slot.bytes = head_.view().substr(8, read);
+  slot.fileOffset = 8;
   slot.marker = 0;
   slot.length = static_cast<int32_t>(slot.bytes.size());
   slotCount_ = 1;
@@ -253,11 +257,38 @@ bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payl
   }
   tSection& slot = SlotRef(slotRef);
   const size_t n = payload.size() + 2;
-  slot.owned.assign({static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)});
-  slot.owned += payload;
-  slot.bytes = slot.owned;
+  auto made = std::make_unique<std::string>();
+  made->reserve(n);
+  made->push_back(static_cast<char>(n >> 8));
+  made->push_back(static_cast<char>(n & 0xFF));
+  made->append(payload);
+  slot.bytes = *made;
   slot.length = static_cast<int32_t>(n);
   slot.marker = marker;
+  slot.fileOffset = -1;
+  madeSegments_.push_back(std::move(made));
+  return true;
+}
+
+std::span<char> TimgData::PatchableExif() {
+  if (exifSlot_ == 0) return {};
+  const std::string_view bytes = Slot(exifSlot_).bytes;
+  // The EXIF segment is always a view of the head, which the container owns.
+  const auto start = static_cast<size_t>(bytes.data() - head_.data());
+  return {head_.data() + start, bytes.size()};
+}
+
+bool TimgData::ShortenExif(size_t length) {
+  if (exifSlot_ == 0) return false;
+  tSection& slot = SlotRef(exifSlot_);
+  if (length < 2 || length >= slot.bytes.size()) return false;
+  const std::span<char> bytes = PatchableExif();
+  bytes[0] = static_cast<char>(length >> 8);
+  bytes[1] = static_cast<char>(length & 0xFF);
+  slot.bytes = slot.bytes.substr(0, length);
+  slot.length = static_cast<int32_t>(length);
+  buffer = slot.bytes;
+  if (exif_) exif_->buffer = slot.bytes;
   return true;
 }
 

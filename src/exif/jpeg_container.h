@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,15 +22,16 @@
 
 namespace pixmeta {
 
+class JpegImage;
 
 // One kept segment.
 struct tSection {
   // The two length bytes (big-endian), then the payload: a view of the file's head as the
-  // container read it, or of owned for a segment the program set.
+  // container read it, or of a segment the program made.
   std::string_view bytes;
   uint32_t marker = 0;  // the marker code, such as 0xE1 for APP1
   int32_t length = 0;   // the length field: payload + 2
-  std::string owned;
+  int64_t fileOffset = -1;  // where its marker stands in the file; -1 for a made segment
 };
 
 inline constexpr std::string_view kNoError = "<none>";
@@ -59,12 +61,38 @@ class TimgData final : public tEndInd, public IptcHost {
   bool HasMetadata() const { return HasExif() || HasComment() || HasIptc(); }
 
   std::string GetComment() const;
+  // Segment bytes and the views into them. Every view (slots, the EXIF object's buffer and
+  // entries, the IPTC object's segment) points into memory that stays put, unchanged in
+  // size, until Reset, which drops the EXIF and IPTC objects before that memory: the file's
+  // head, and each segment the program made, kept whole. An edit that keeps a segment's
+  // length patches its bytes in place, where every view sees it; one that changes a length
+  // makes a new segment or shortens the slot's view, and never moves or frees bytes that
+  // something may still view.
+
+  // The EXIF segment's bytes for an edit that keeps their length (positions as the EXIF
+  // object counts them); empty without one.
+  std::span<char> PatchableExif();
+  // Shortens the EXIF segment to length bytes (its length field included) and stores the
+  // new length in that field; false when there is none or it is not longer.
+  bool ShortenExif(size_t length);
   // Replace the comment or APP13 segment, or append it in a new slot; false when the text
   // does not fit a segment or no slot is left.
   bool SetComment(std::string_view text);
   bool SetIptcBytes(std::string_view payload);
   // An empty APP13 segment and a new, empty IPTC object; false when no slot is left.
   bool CreateEmptyIptc();
+
+  // Appends SOI and the metadata segments the program writes: the EXIF segment (else the
+  // APP0, else a default JFIF APP0), the APP13 and the comment, each as 0xFF, its marker
+  // and its bytes; earlierComments (whole COM segments) go just before the comment.
+  // Returns the number of bytes appended.
+  size_t WriteHeaderSegments(std::string& out, std::string_view earlierComments = {}) const;
+  // Replaces the file under path with SOI, these segments, every other segment of image
+  // (which was loaded from the same file) once and in order, and the compressed image data
+  // as it stands; with updateDimensions the EXIF pixel size is set from the image's frame
+  // first. The original stays as it was when anything fails: false, with errorText.
+  bool SaveWithImage(const JpegImage& image, const std::string& path, bool updateDimensions,
+                     std::string& errorText);
 
   // Adds the file facts, the EXIF block and the IPTC block as an XML-like block; false, and
   // nothing added, when the file can no longer be found.
@@ -106,6 +134,9 @@ class TimgData final : public tEndInd, public IptcHost {
   int32_t listMode_;
   MakerNoteReader makerNoteReader_;
   platform::ByteBuffer head_;  // the file's first bytes, which the slots view
+  // Segments the program made since the load; never changed, freed by Reset. Both are
+  // declared before the objects that view them, so those go first when the container does.
+  std::vector<std::unique_ptr<const std::string>> madeSegments_;
   std::array<tSection, kSlotCount> slots_;
   int slotCount_ = 0;
   // Slot numbers of the four segments the program uses; 0 when absent.

@@ -29,6 +29,7 @@ class ByteBuffer {
   bool empty() const { return size_ == 0; }
   std::string_view view() const { return {data_.get(), size_}; }
   const char* data() const { return data_.get(); }
+  char* data() { return data_.get(); }
   // Keeps the memory.
   void clear() { size_ = 0; }
 
