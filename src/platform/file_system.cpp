@@ -38,7 +38,9 @@ timespec ToTimespec(double unixSeconds) {
 
 FileInfo InfoOf(const struct stat& st) {
   return {static_cast<int64_t>(st.st_size),
-          static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9};
+          static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9,
+          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 // Reads count bytes at offset, or as many as the file has there; returns how many.

@@ -17,6 +17,10 @@ inline constexpr char kSeparator = '/';
 struct FileInfo {
   int64_t size = 0;
   double modifiedUnix = 0;  // last-write time, seconds since 1970-01-01 UTC
+  // Which file it is and its exact last-write time, to tell whether it changed since.
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t modifiedNanos = 0;
 };
 
 // Size and last-write time of a regular file.
@@ -78,6 +82,7 @@ class InputFile {
   ByteBuffer ReleaseHead();
 
  private:
+  friend class RewrittenFile;
   explicit InputFile(int fd);
   std::optional<unsigned char> ReadByteSlowly();
   // Reads more of the file onto the head, at least want bytes where the file has them;
