@@ -3,7 +3,7 @@
 namespace pixmeta {
 namespace {
 
-bool WriteBytes(std::string& bytes, int64_t pos, uint32_t value, int width, bool bigEndian) {
+bool WriteBytes(std::span<char> bytes, int64_t pos, uint32_t value, int width, bool bigEndian) {
   if (!FitsIn(bytes.size(), pos, width)) return false;
   for (int i = 0; i < width; ++i) {
     const int shift = 8 * (bigEndian ? width - 1 - i : i);
@@ -14,11 +14,11 @@ bool WriteBytes(std::string& bytes, int64_t pos, uint32_t value, int width, bool
 
 }  // namespace
 
-bool Write16(std::string& bytes, int64_t pos, uint16_t value, bool bigEndian) {
+bool Write16(std::span<char> bytes, int64_t pos, uint16_t value, bool bigEndian) {
   return WriteBytes(bytes, pos, value, 2, bigEndian);
 }
 
-bool Write32(std::string& bytes, int64_t pos, uint32_t value, bool bigEndian) {
+bool Write32(std::span<char> bytes, int64_t pos, uint32_t value, bool bigEndian) {
   return WriteBytes(bytes, pos, value, 4, bigEndian);
 }
 

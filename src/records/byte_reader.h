@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,8 +38,8 @@ inline uint32_t BytesToInt(std::string_view raw, bool bigEndian) {
 }
 
 // Stores a value in place; false (and nothing written) when it does not fit.
-bool Write16(std::string& bytes, int64_t pos, uint16_t value, bool bigEndian);
-bool Write32(std::string& bytes, int64_t pos, uint32_t value, bool bigEndian);
+bool Write16(std::span<char> bytes, int64_t pos, uint16_t value, bool bigEndian);
+bool Write32(std::span<char> bytes, int64_t pos, uint32_t value, bool bigEndian);
 
 // The byte order and the buffer that multi-byte values are read from.
 class tEndInd {
