@@ -440,15 +440,52 @@ void SetGpsCoordinateStyle(int style) {
 
 int GpsCoordinateStyle() { return gpsCoordinateStyle.load(std::memory_order_relaxed); }
 
-double ParseExifDate(std::string_view text) {
-  if (text.size() < 19) return 0;
+double ParseExifDate(std::string_view text) { return TryParseExifDate(text).value_or(0); }
+
+std::optional<double> TryParseExifDate(std::string_view text) {
+  if (text.size() < 19) return std::nullopt;
   platform::CalendarTime t;
   if (!ParseDigits(text.substr(0, 4), t.year) || !ParseDigits(text.substr(5, 2), t.month) ||
       !ParseDigits(text.substr(8, 2), t.day) || !ParseDigits(text.substr(11, 2), t.hour) ||
       !ParseDigits(text.substr(14, 2), t.minute) || !ParseDigits(text.substr(17, 2), t.second)) {
-    return 0;
+    return std::nullopt;
   }
-  return platform::EncodeDayCount(t).value_or(0);
+  return platform::EncodeDayCount(t);
+}
+
+std::string ExifDateText(double days) {
+  std::optional<platform::CalendarTime> t = platform::DecodeDayCount(days);
+  if (!t) return {};
+  // A sum of day fractions lands a hair beside the second it means, on either side.
+  if (t->millisecond >= 500) {
+    int secondOfDay = (t->hour * 60 + t->minute) * 60 + t->second + 1;
+    if (secondOfDay == 86400) {
+      secondOfDay = 0;
+      const std::optional<double> midnight =
+          platform::EncodeDayCount({.year = t->year, .month = t->month, .day = t->day});
+      t = midnight ? platform::DecodeDayCount(*midnight + 1) : std::nullopt;
+      if (!t) return {};
+    }
+    t->hour = secondOfDay / 3600;
+    t->minute = secondOfDay / 60 % 60;
+    t->second = secondOfDay % 60;
+  }
+  if (t->year > 9999) return {};
+  std::string text(19, ':');
+  const auto put = [&text](size_t at, int value, int digits) {
+    for (int i = digits - 1; i >= 0; --i) {
+      text[at + static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+  };
+  put(0, t->year, 4);
+  put(5, t->month, 2);
+  put(8, t->day, 2);
+  text[10] = ' ';
+  put(11, t->hour, 2);
+  put(14, t->minute, 2);
+  put(17, t->second, 2);
+  return text;
 }
 
 }  // namespace pixmeta

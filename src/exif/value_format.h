@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -63,5 +64,10 @@ int GpsCoordinateStyle();
 
 // "yyyy:mm:dd hh:nn:ss" as a day count; 0 when the text is not a valid date-time.
 double ParseExifDate(std::string_view text);
+// The same, telling a text that is not a date from 1899:12:30 00:00:00 (day count 0).
+std::optional<double> TryParseExifDate(std::string_view text);
+// A day count as "yyyy:mm:dd hh:nn:ss", to the nearest second; empty outside the years 1
+// to 9999.
+std::string ExifDateText(double days);
 
 }  // namespace pixmeta
