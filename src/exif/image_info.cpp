@@ -141,10 +141,12 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
     if (start < walkedEnd && walkedStart < end) return;
   }
   tables_[walkedCount_ - 1] = {start, end};
+  NoteReferenced(start, end + 4 - start);  // the table and its next-directory offset
   if (kind == kMainDirectory && thumbOffset == 0 && !isTiff) {
-    if (const std::optional<uint32_t> next = Read32(start + 2 + 12 * n)) {
+    if (const std::optional<uint32_t> next = Read32(end)) {
       thumbOffset = *next;
       thumbLength = base + length - thumbOffset;
+      nextIfdPos_ = end;
     }
   }
   const std::string_view slot = buffer;
@@ -162,6 +164,7 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
       p = Read32At(e + 8) + base;
     }
     const std::string_view raw = ClampedBytes(slot, p, size);
+    if (size >= 5) NoteReferenced(p, static_cast<int64_t>(raw.size()));
     const TagRow& row = FindRowByTag(tag, kind);
 
     // The text of a tag that is not kept is made only where a special tag needs it.
@@ -188,6 +191,10 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
   }
 }
 
+void TImageInfo::NoteReferenced(int64_t pos, int64_t count) {
+  if (count > 0) referencedEnd_ = std::max(referencedEnd_, pos + count);
+}
+
 void TImageInfo::FollowDirectory(int64_t pointerPos, int64_t base, int kind, int64_t length) {
   const std::optional<uint32_t> offset = Read32(pointerPos);
   if (!offset) return;
@@ -204,11 +211,13 @@ void TImageInfo::ApplySpecialTag(uint16_t tag, int64_t p, std::string_view raw, 
     case kTagImageWidth:
     case kTagExifImageWidth:
       widthPos = p;
+      widthType_ = type;
       width = RoundHalfEven(NumericValue(raw, type, bigEndian));
       break;
     case kTagImageLength:
     case kTagExifImageLength:
       heightPos = p;
+      heightType_ = type;
       height = RoundHalfEven(NumericValue(raw, type, bigEndian));
       break;
     case kTagMake:
@@ -288,6 +297,7 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     const bool inside = valuePos >= 1 && valuePos + size - 1 <= makerSize;
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
+    if (!inside) NoteReferenced(exifBase + m, static_cast<int64_t>(raw.size()));
     const int rowIndex = FindTableIndex(tag, table);
     // An entry without a row is neither decoded nor listed.
     if (rowIndex < 0 || (listMode != kListTags && listMode != kListBoth)) continue;
@@ -346,6 +356,21 @@ double TImageInfo::GetNumber(std::string_view name) const {
 }
 
 int32_t TImageInfo::GetInt(std::string_view name) const { return RoundHalfEven(GetNumber(name)); }
+
+std::optional<double> TImageInfo::TryReadDateAt(int64_t pos) const {
+  constexpr int64_t kDateSize = 19;
+  if (!FitsIn(buffer.size(), pos, kDateSize)) return std::nullopt;
+  return TryParseExifDate(buffer.substr(static_cast<size_t>(pos - 1), kDateSize));
+}
+
+double TImageInfo::ReadDateAt(int64_t pos) const { return TryReadDateAt(pos).value_or(0); }
+
+double TImageInfo::BestDate() const {
+  for (const int64_t pos : {dateTimeOriginalPos, dateTimeDigitizedPos, dateTimePos}) {
+    if (pos > 0) return ReadDateAt(pos);
+  }
+  return 0;
+}
 
 int TImageInfo::AddEntry(TTagEntry entry) {
   if (entry.tag() != 0) tags.push_back(std::move(entry));

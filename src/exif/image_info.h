@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +50,36 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   // Adds FocalLengthin35mmFilm from the focal length and the sensor size, when the block
   // has no such tag and the sensor size can be worked out.
   void Derive35mm();
+
+  // Dates are day counts, 0 for none. The date-time of the 19 bytes at position pos; 0 when
+  // they are not a valid date or do not lie in the block.
+  double ReadDateAt(int64_t pos) const;
+  // DateTimeOriginal, else DateTimeDigitized, else DateTime.
+  double BestDate() const;
+  // Writes date as "yyyy:mm:dd hh:nn:ss" at pos, leaving the terminator after it; false, and
+  // nothing written, when the 19 bytes do not lie in the block or the date has no such text.
+  bool WriteDateAt(int64_t pos, double date);
+
+  // Edits in place. They patch the container's EXIF segment at the positions the walk
+  // recorded, in the block's byte order. The entries' texts and the fields below keep what
+  // was read; the entries' raw bytes view the segment and so show the edit. A write that
+  // does not lie in the segment writes nothing.
+
+  // Moves DateTime, DateTimeOriginal and DateTimeDigitized by the same offset; a field that
+  // does not hold a valid date is left as it is.
+  void ShiftDates(int32_t days, int32_t hours, int32_t minutes, int32_t seconds);
+  // Overwrites the first element of a 2- or 4-byte numeric entry; whether it wrote.
+  bool SetValueByName(std::string_view name, int32_t value);
+  // Overwrites a value with text, cut or padded with zero bytes to the value's size, whose
+  // last byte stays 0; whether it wrote.
+  bool SetTextByName(std::string_view name, std::string_view text);
+  // Unlinks IFD1, and cuts the block before it when nothing the other directories refer to
+  // lies at or after it; false when the block has no IFD1 link.
+  bool RemoveThumbnail();
+  // Writes the image's height and width over the entries that gave height and width, each
+  // in the width of its SHORT or LONG; nothing when either was 0 or both are unchanged, and
+  // not a value its entry cannot hold.
+  void UpdateDimensions(int32_t newHeight, int32_t newWidth);
 
   // Adds "name=value" for every entry with a value text, when the block was read without
   // error.
@@ -106,6 +137,11 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
                        std::string_view text, int64_t base, int64_t length);
   void FollowDirectory(int64_t pointerPos, int64_t base, int kind, int64_t length);
   bool Visited(int64_t start, int64_t base) const;
+  // The date-time at pos; none when it is not a valid one or does not lie in the block.
+  std::optional<double> TryReadDateAt(int64_t pos) const;
+  // Notes that the walk uses count bytes from pos.
+  void NoteReferenced(int64_t pos, int64_t count);
+  bool WriteDimension(int64_t pos, int32_t type, int32_t value);
 
   TimgData& owner_;
   MakerNoteReader makerNoteReader_;
@@ -117,6 +153,11 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   std::array<std::pair<int64_t, int64_t>, kMaxDirectories> visited_{};
   std::array<std::pair<int64_t, int64_t>, kMaxDirectories> tables_{};
   size_t walkedCount_ = 0;
+  int32_t heightType_ = 0;  // data types of the entries at heightPos and widthPos
+  int32_t widthType_ = 0;
+  int64_t nextIfdPos_ = 0;  // where thumbOffset was read
+  // One past the last byte of the directories and values walked, maker-note values too.
+  int64_t referencedEnd_ = 0;
   int depth_ = 0;
   std::string scratch_;  // the value text being made, kept to reuse its memory
 };
