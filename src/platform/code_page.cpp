@@ -155,6 +155,16 @@ char* EncodeOutputUtf8(char* out, std::string_view text, bool lfLineEnds) {
   return out;
 }
 
+std::optional<char> Windows1252Byte(char32_t codePoint) {
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+    return static_cast<char>(codePoint);
+  }
+  for (size_t i = 0; i < kHighControls.size(); ++i) {
+    if (kHighControls[i] == codePoint) return static_cast<char>(0x80 + i);
+  }
+  return std::nullopt;
+}
+
 char LowerByte(char c) { return static_cast<char>(kLowerBytes[static_cast<unsigned char>(c)]); }
 
 std::string UpperCase(std::string_view text) {

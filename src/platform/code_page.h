@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ void AppendOutputUtf8(std::string& out, std::string_view text, bool lfLineEnds);
 // returns the end of what was written.
 inline constexpr size_t kMaxOutputGrowth = 3;
 char* EncodeOutputUtf8(char* out, std::string_view text, bool lfLineEnds);
+
+// The Windows-1252 byte of a Unicode character; none when the code page has no such
+// character. The five bytes the code page leaves undefined stand for the C1 control of the
+// same number, as in the output conversion.
+std::optional<char> Windows1252Byte(char32_t codePoint);
 
 // The upper case of every Windows-1252 byte: ASCII letters, the accented letters from 0xE0
 // (but the division sign 0xF7), and the four pairs of the 0x80 block.
