@@ -254,7 +254,9 @@ bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payl
   if (slotRef == 0) {
     if (slotCount_ >= kSlotCount) return false;
     slotRef = ++slotCount_;
+    SlotRef(slotRef).fileOffset = -1;
   }
+  // A replaced slot still stands for the file's segment it replaces.
   tSection& slot = SlotRef(slotRef);
   const size_t n = payload.size() + 2;
   auto made = std::make_unique<std::string>();
@@ -265,7 +267,6 @@ bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payl
   slot.bytes = *made;
   slot.length = static_cast<int32_t>(n);
   slot.marker = marker;
-  slot.fileOffset = -1;
   madeSegments_.push_back(std::move(made));
   return true;
 }

@@ -31,7 +31,9 @@ struct tSection {
   std::string_view bytes;
   uint32_t marker = 0;  // the marker code, such as 0xE1 for APP1
   int32_t length = 0;   // the length field: payload + 2
-  int64_t fileOffset = -1;  // where its marker stands in the file; -1 for a made segment
+  // Where the file's segment that the slot holds, or replaces, stands (the 0xFF before its
+  // marker code); -1 for a segment the program added.
+  int64_t fileOffset = -1;
 };
 
 inline constexpr std::string_view kNoError = "<none>";
@@ -78,7 +80,7 @@ class TimgData final : public tEndInd, public IptcHost {
   // Replace the comment or APP13 segment, or append it in a new slot; false when the text
   // does not fit a segment or no slot is left.
   bool SetComment(std::string_view text);
-  bool SetIptcBytes(std::string_view payload);
+  bool SetIptcBytes(std::string_view payload) override;
   // An empty APP13 segment and a new, empty IPTC object; false when no slot is left.
   bool CreateEmptyIptc();
 

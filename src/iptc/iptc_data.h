@@ -21,6 +21,8 @@ class IptcHost {
   // Reads the APP13 segment bytes of another file, leaving the container as it is;
   // empty when the file has none.
   virtual std::string ReadIptcSegment(const std::string& path) = 0;
+  // Replaces the APP13 segment, or adds one, with the payload; false when it cannot.
+  virtual bool SetIptcBytes(std::string_view payload) = 0;
 
  protected:
   ~IptcHost() = default;

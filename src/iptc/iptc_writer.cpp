@@ -99,4 +99,18 @@ int32_t StoreByKind(TIPTCdata& iptc, std::string_view name, std::string_view val
   return iptc.StoreValue(name, value);
 }
 
+bool SaveToJpeg(const TIPTCdata& iptc, IptcHost& host,
+                const std::function<bool(std::string& errorText)>& save, std::string& errorText) {
+  const IptcPayload payload = BuildPayload(iptc);
+  if (!payload.bytes) {
+    errorText = payload.error;
+    return false;
+  }
+  if (!host.SetIptcBytes(*payload.bytes)) {
+    errorText = "the IPTC block does not fit a segment";
+    return false;
+  }
+  return save(errorText);
+}
+
 }  // namespace pixmeta

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,5 +42,10 @@ IptcPayload BuildPayload(const TIPTCdata& iptc);
 // Merges into a repeatable key, stores any other; the entry's index, or -1 for a key
 // neither held nor in the key table.
 int32_t StoreByKind(TIPTCdata& iptc, std::string_view name, std::string_view value);
+
+// Rebuilds the host's APP13 segment from the held entries, then writes the file with save,
+// which says why it could not; false, with errorText, when either fails.
+bool SaveToJpeg(const TIPTCdata& iptc, IptcHost& host,
+                const std::function<bool(std::string& errorText)>& save, std::string& errorText);
 
 }  // namespace pixmeta

@@ -23,6 +23,12 @@ class FakeHost : public IptcHost {
     const auto found = files.find(path);
     return found == files.end() ? std::string() : found->second;
   }
+  bool SetIptcBytes(std::string_view payload) override {
+    const size_t n = payload.size() + 2;
+    segment = std::string{static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)};
+    segment += payload;
+    return true;
+  }
 
   std::string segment;
   std::map<std::string, std::string> files;
