@@ -9,12 +9,25 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# Packages that only some tests use (listed in OPTIONAL_PACKAGES): their tests are skipped
+# when these cannot be installed.
+optional=()
+for p in ${OPTIONAL_PACKAGES:-}; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || optional+=("$p")
+done
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+if [ ${#missing[@]} -gt 0 ] || [ ${#optional[@]} -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get update -qq || true
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi
+if [ ${#optional[@]} -gt 0 ]; then
+  echo "Installing: ${optional[*]}"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${optional[@]}" ||
+    echo "Could not install ${optional[*]}: the tests that use them are skipped"
 fi
 
 build_dir=$1

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "actions/edits.h"
 #include "actions/file_state.h"
 #include "actions/report.h"
 #include "exif/jpeg_container.h"
@@ -32,6 +33,7 @@ void ProcessFile(RunContext& run, FileState& file, TimgData& container,
                  std::optional<platform::OpenedFile>& found) {
   const RunSettings& s = run.settings;
   file.report.Clear();
+  file.fileChanged = false;
   file.latitude.clear();
   file.longitude.clear();
 
@@ -73,6 +75,11 @@ void ProcessFile(RunContext& run, FileState& file, TimgData& container,
   if (container.HasIptc()) container.Iptc()->LoadFromSegment(container.IptcSegment());
   AddReportSections(run, container, file);
   if (s.iptcList) AddIptcKeyList(run);
+  if (s.Edits()) {
+    EditExifAndComment(run, file, container);
+    EditIptcFields(run, file, container);
+    WriteBack(run, file, container, opened);
+  }
   container.Reset();
 
   // Four report lookups per file: made only for the steps that read the texts.

@@ -15,6 +15,7 @@ struct FileState {
   std::string latitude;  // signed coordinate texts, from the report
   std::string longitude;
   std::string line;  // a line being made, kept for its memory
+  bool fileChanged = false;  // an edit changed the loaded container
 };
 
 }  // namespace pixmeta

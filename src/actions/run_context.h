@@ -63,7 +63,22 @@ struct RunSettings {
   // Whether a step of the per-file loop writes to the console while the loop runs (the
   // debug lines); the output list then waits for the end of the run, so that it still
   // follows them. Every step that writes to the console during the loop belongs here.
-  bool LoopWritesToConsole() const { return DebugMode(); }
+  bool LoopWritesToConsole() const {
+    return DebugMode() || (!quiet && (AdjustsDates() || !commentText.empty() || SetsIptc()));
+  }
+  bool AdjustsDates() const {
+    return adjustDays != 0 || adjustHours != 0 || adjustMinutes != 0 || adjustSeconds != 0;
+  }
+  bool SetsIptc() const {
+    return (!iptcKey.empty() && !iptcValue.empty()) || !iptcCaption.empty() ||
+           !iptcCategory.empty() || !iptcObjectName.empty() || !iptcCopyright.empty() ||
+           !iptcKeywords.empty();
+  }
+  // Whether any step may change a file.
+  bool Edits() const {
+    return AdjustsDates() || clearOrientation || removeThumbnail || !commentText.empty() ||
+           SetsIptc();
+  }
   // Whether a step reads the file's signed coordinate texts (JSON, KML, GPS list).
   bool UsesCoordinates() const { return json || kml || gpsList; }
 };

@@ -1,0 +1,229 @@
+#include "actions/edits.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "exif/jpeg_codec.h"
+#include "exif/value_format.h"
+#include "iptc/iptc_table.h"
+#include "iptc/iptc_writer.h"
+#include "util/text_utils.h"
+
+namespace pixmeta {
+namespace {
+
+constexpr char kDq = '"';
+
+// "set to: "new"" for an empty current value, else ""current" -> "new"".
+std::string ChangeNotice(std::string_view current, std::string_view value) {
+  std::string notice;
+  if (current.empty()) {
+    notice = "set to: ";
+  } else {
+    notice += kDq;
+    notice += current;
+    notice += "\" -> ";
+  }
+  notice += kDq;
+  notice += value;
+  notice += kDq;
+  return notice;
+}
+
+// The "-" value empties, a leading "+" appends to the current value.
+std::string ResolvedValue(std::string_view value, std::string_view current) {
+  if (value == "-") return {};
+  if (!value.empty() && value.front() == '+') {
+    std::string joined(current);
+    joined += value.substr(1);
+    return joined;
+  }
+  return std::string(value);
+}
+
+// The date shown in the date notice; a missing date shows as day 0.
+std::string DateNoticeText(const TImageInfo* exif) {
+  return ExifDateText(exif != nullptr ? exif->BestDate() : 0.0);
+}
+
+void AddError(RunContext& run, const FileState& file, std::string_view text) {
+  std::string line = "#ERROR ";
+  line += file.path;
+  line += ": ";
+  line += text;
+  run.errorLog.Add(line);
+}
+
+void AdjustDates(RunContext& run, FileState& file, TimgData& container) {
+  const RunSettings& s = run.settings;
+  if (!s.AdjustsDates()) return;
+  TImageInfo* exif = container.Exif();
+  if (!container.HasExif() || exif == nullptr) {
+    AddError(run, file, "NO EXIF! DateTime can NOT be adjusted!");
+    return;
+  }
+  const std::string before = DateNoticeText(exif);
+  exif->ShiftDates(s.adjustDays, s.adjustHours, s.adjustMinutes, s.adjustSeconds);
+  file.fileChanged = true;
+  if (!s.quiet) {
+    run.console.WriteLine("DateTime adjusted: " + before + " -> " + DateNoticeText(exif));
+  }
+}
+
+void ClearOrientation(RunContext& run, FileState& file, TimgData& container) {
+  if (!run.settings.clearOrientation) return;
+  TImageInfo* exif = container.Exif();
+  const int32_t value = exif != nullptr ? exif->GetInt("Orientation") : 1;
+  if (!container.HasExif() || exif == nullptr || value == 1) return;
+  if (!exif->SetValueByName("Orientation", 1)) return;
+  file.fileChanged = true;
+  if (!run.settings.quiet) {
+    run.outputList.Add(file.path + ": Orientation cleared, " + std::to_string(value) + " -> 1");
+  }
+}
+
+void DropThumbnail(RunContext& run, FileState& file, TimgData& container) {
+  if (!run.settings.removeThumbnail || !container.HasThumbnail()) return;
+  container.Exif()->RemoveThumbnail();
+  if (!run.settings.quiet) run.outputList.Add(file.path + ": Thumbnail in jpg removed");
+  file.fileChanged = true;
+}
+
+void EditUserComment(RunContext& run, FileState& file, TimgData& container) {
+  TImageInfo* exif = container.Exif();
+  if (!container.HasExif() || exif == nullptr) {
+    AddError(run, file, "EXIF do not exist, Comment can not be set.");
+    return;
+  }
+  const std::string current = EscapeControlChars(exif->userComment);
+  const std::string text = ResolvedValue(run.settings.commentText, current);
+  const std::string notice = ChangeNotice(current, text);
+  if (current == text) return;
+  // The eight-byte character-code prefix, then the text as given.
+  std::string value("ASCII\0\0\0", 8);
+  value += text;
+  if (!exif->SetTextByName("UserComment", value)) {
+    AddError(run, file, "EXIF Comment error?");
+    return;
+  }
+  if (!run.settings.quiet) run.console.WriteLine(file.path + ": EXIF UserComment " + notice);
+  file.fileChanged = true;
+}
+
+void EditJpegComment(RunContext& run, FileState& file, TimgData& container) {
+  const std::string current =
+      container.HasComment() ? EscapeControlChars(container.GetComment()) : std::string();
+  const std::string text = ResolvedValue(run.settings.commentText, current);
+  const std::string notice = ChangeNotice(current, text);
+  if (current == text) return;
+  if (!container.SetComment(UnescapeControlChars(text))) {
+    AddError(run, file, "JPEG Comment too long for a segment, not set");
+    return;
+  }
+  if (!run.settings.quiet) run.console.WriteLine(file.path + ": JPEG Comment " + notice);
+  file.fileChanged = true;
+}
+
+// Line breaks in a list of keywords separate keywords, as commas do.
+std::string LineBreaksToCommas(std::string_view text) {
+  std::string list;
+  list.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    list += text[i] == '\r' || text[i] == '\n' ? ',' : text[i];
+  }
+  return list;
+}
+
+void SetIptcField(RunContext& run, FileState& file, TimgData& container, std::string_view key,
+                  std::string_view given, bool unescape) {
+  if (key.empty() || given.empty()) return;
+  if (!container.HasIptc() && !container.CreateEmptyIptc()) {
+    AddError(run, file, "IPTC segment can not be added");
+    return;
+  }
+  TIPTCdata& iptc = *container.Iptc();
+  // The stored data sets carry the table's spelling of the name, whatever the user typed.
+  const int32_t row = TableRowOf(key);
+  const std::string_view name = row >= 0 ? IptcKeyTable()[static_cast<size_t>(row)].name : key;
+  const std::string current = EscapeControlChars(iptc.FileJoinedValue(name));
+  std::string value = ResolvedValue(given, current);
+  const std::string notice = ChangeNotice(current, value);
+  if (unescape) value = UnescapeControlChars(value);
+  if (row >= 0 && IsRepeatable(IptcKeyTable()[static_cast<size_t>(row)].tag)) {
+    value = LineBreaksToCommas(value);
+  }
+  if (current == value) return;
+  int32_t index = iptc.IndexOfName(name);
+  if (value.empty() && index >= 0) {
+    // Emptying a key removes its data sets.
+    while (iptc.IndexOfName(name) >= 0) iptc.DeleteByName(name);
+  } else {
+    index = iptc.StoreValue(name, value);
+  }
+  if (index < 0) {
+    std::string text = "IPTC ";
+    text += key;
+    text += '?';
+    AddError(run, file, text);
+    return;
+  }
+  file.fileChanged = true;
+  if (!run.settings.quiet) {
+    std::string line = file.path;
+    line += ": IPTC ";
+    line += key;
+    line += ' ';
+    line += notice;
+    run.console.WriteLine(line);
+  }
+}
+
+}  // namespace
+
+void EditExifAndComment(RunContext& run, FileState& file, TimgData& container) {
+  AdjustDates(run, file, container);
+  ClearOrientation(run, file, container);
+  DropThumbnail(run, file, container);
+  if (run.settings.commentText.empty()) return;
+  if (run.settings.commentToExif) {
+    EditUserComment(run, file, container);
+  } else {
+    EditJpegComment(run, file, container);
+  }
+}
+
+void EditIptcFields(RunContext& run, FileState& file, TimgData& container) {
+  const RunSettings& s = run.settings;
+  SetIptcField(run, file, container, s.iptcKey, s.iptcValue, false);
+  SetIptcField(run, file, container, "ImageCaption", s.iptcCaption, true);
+  SetIptcField(run, file, container, "Category", s.iptcCategory, false);
+  SetIptcField(run, file, container, "ObjectName", s.iptcObjectName, false);
+  SetIptcField(run, file, container, "CopyRight", s.iptcCopyright, false);
+  SetIptcField(run, file, container, "Keywords", s.iptcKeywords, true);
+}
+
+void WriteBack(RunContext& run, const FileState& file, TimgData& container,
+               platform::OpenedFile& opened) {
+  if (!file.fileChanged) return;
+  std::string error;
+  if (!opened.file) {
+    AddError(run, file, "can not be read again: " + opened.reason);
+    return;
+  }
+  JpegImage image;
+  if (!image.Load(*opened.file, error)) {
+    AddError(run, file, error);
+    return;
+  }
+  const auto save = [&](std::string& why) {
+    return container.SaveWithImage(image, file.path, true, why);
+  };
+  const bool saved = container.HasIptc() ? SaveToJpeg(*container.Iptc(), container, save, error)
+                                         : save(error);
+  if (!saved) AddError(run, file, error);
+}
+
+}  // namespace pixmeta

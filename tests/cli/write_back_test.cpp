@@ -1,0 +1,188 @@
+// End-to-end tests of writing an edited file back: a file that cannot be rewritten stays
+// byte for byte as it was and is named in the error log; one that can keeps its
+// permissions, and a link keeps pointing at the rewritten file. An independent reader
+// (exiftool, where it is installed) reads the edited values.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fixtures/cli_runner.h"
+#include "fixtures/jpeg_builder.h"
+#include "fixtures/jpeg_parts.h"
+#include "fixtures/sample_photos.h"
+#include "fixtures/tiff_builder.h"
+
+namespace pixmeta::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::IsSupersetOf;
+using ::testing::Not;
+
+// A photo whose image data is large: noise compresses badly.
+std::string LargePhoto() {
+  JpegPicture picture;
+  picture.width = 256;
+  picture.height = 256;
+  picture.quality = 95;
+  std::mt19937 noise(7);
+  picture.fill = [&noise](int, unsigned char* row) {
+    for (int x = 0; x < 256; ++x) row[x] = static_cast<unsigned char>(noise());
+  };
+  std::string jpeg = EncodeJpeg(picture);
+  // The harbour metadata in front of the image's own segments.
+  const std::string harbour = HarbourPhoto();
+  const JpegParts metadata = SplitJpeg(harbour);
+  std::string head = "\xFF\xD8";
+  for (const auto& [marker, bytes] : metadata.segments) {
+    if (marker >= 0xE0 || marker == 0xFE) head += bytes;
+  }
+  return head + jpeg.substr(2);
+}
+
+void ExpectUntouched(const CliSandbox& box, const std::string& path, const std::string& bytes,
+                     const std::string& name) {
+  EXPECT_EQ(ReadBytes(path), bytes);
+  EXPECT_THAT(box.ErrorLog(), HasSubstr("#ERROR " + name + ": "));
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+  }
+}
+
+TEST(WriteBack, AReadOnlyFileIsNotRewritten) {
+  CliSandbox box;
+  const std::string bytes = HarbourPhoto();
+  const std::string path = box.dir().Write("work/p.jpg", bytes);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  const CliResult r = box.Run({"-c=Hi", "-co", "p.jpg"});
+  ExpectUntouched(box, path, bytes, "p.jpg");
+  EXPECT_THAT(box.ErrorLog(), HasSubstr("#ERROR p.jpg: file is read-only"));
+}
+
+TEST(WriteBack, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
+  CliSandbox box;
+  const std::string bytes = HarbourPhoto();
+  const std::string path = box.dir().Write("work/ro/p.jpg", bytes);
+  std::vector<std::string> launcher;
+  if (::geteuid() == 0) {
+    // Root writes into any folder: the run drops to an ordinary user, who must reach the
+    // sandbox and write the logs beside the binary.
+    launcher = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    for (const std::string& dir : {box.dir().path(), box.work(), box.binDir()}) {
+      ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+    }
+  }
+  ASSERT_EQ(::chmod((box.work() + "ro").c_str(), 0555), 0);
+  box.Run({"-c=Hi", "ro/p.jpg"}, "", {}, launcher);
+  ::chmod((box.work() + "ro").c_str(), 0755);
+  ExpectUntouched(box, path, bytes, "ro/p.jpg");
+  EXPECT_THAT(box.ErrorLog(), HasSubstr("cannot write in its folder"));
+}
+
+TEST(WriteBack, AWriteThatFailsPartWayLeavesTheFileAsItWas) {
+  CliSandbox box;
+  const std::string bytes = LargePhoto();
+  ASSERT_GT(bytes.size(), 40000u);
+  const std::string path = box.dir().Write("work/p.jpg", bytes);
+  // The limit lets the metadata through and stops the image data part-way.
+  box.Run({"-c=Hi", "p.jpg"}, "", {}, {"/usr/bin/prlimit", "--fsize=24576", "--"});
+  ExpectUntouched(box, path, bytes, "p.jpg");
+  EXPECT_THAT(box.ErrorLog(), HasSubstr("File too large"));
+}
+
+TEST(WriteBack, AFileTheCodecCannotReadIsNotRewritten) {
+  CliSandbox box;
+  // Metadata and a scan, but no frame header: no JPEG decoder can read it.
+  const std::string bytes = std::string("\xFF\xD8", 2) +
+                            Segment(0xE1, std::string("Exif\0\0", 6) + HarbourExif()) +
+                            Segment(0xDA, std::string("\x01\x01\x00\x00\x3F\x00", 6)) +
+                            std::string(64, '\x55') + "\xFF\xD9";
+  const std::string path = box.dir().Write("work/p.jpg", bytes);
+  box.Run({"-co", "p.jpg"});
+  ExpectUntouched(box, path, bytes, "p.jpg");
+  EXPECT_THAT(box.ErrorLog(), HasSubstr("not a JPEG image that can be rewritten"));
+
+  // A TIFF-family file is read, but never written.
+  TiffBuilder tiff(false);
+  tiff.Short(0, 0x0112, {6});
+  const std::string tif = box.dir().Write("work/t.tif", tiff.Build());
+  const std::string tifBytes = ReadBytes(tif);
+  box.Run({"-co", "t.tif"});
+  ExpectUntouched(box, tif, tifBytes, "t.tif");
+}
+
+TEST(WriteBack, PermissionsAreKeptAndALinkStillPointsAtTheRewrittenFile) {
+  CliSandbox box;
+  const std::string path = box.dir().Write("work/real/p.jpg", HarbourPhoto());
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  std::filesystem::create_symlink("real/p.jpg", box.work() + "link.jpg");
+  box.Run({"-c=Linked", "link.jpg"});
+  EXPECT_TRUE(std::filesystem::is_symlink(box.work() + "link.jpg"));
+  EXPECT_EQ(std::filesystem::read_symlink(box.work() + "link.jpg"), "real/p.jpg");
+  struct stat st{};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(SegmentsWith(SplitJpeg(ReadBytes(path)), 0xFE).at(0).substr(4), "Linked");
+  EXPECT_EQ(box.ErrorLog(), "");
+}
+
+// exiftool's short output for the file: "Tag: value" lines.
+std::set<std::string> ExiftoolLines(const std::string& path, const std::string& tags) {
+  const std::string command = "exiftool -a -S -m " + tags + " '" + path + "' 2>&1";
+  std::set<std::string> lines;
+  const std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), &::pclose);
+  if (!pipe) return lines;
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) text.append(buffer, n);
+  for (const std::string& line : SplitLines(text)) lines.insert(line);
+  return lines;
+}
+
+std::set<std::string> Warnings(const std::string& path) {
+  std::set<std::string> found;
+  for (const std::string& line : ExiftoolLines(path, "-Warning -Error -Validate")) {
+    if (line.starts_with("Warning") || line.starts_with("Error")) found.insert(line);
+  }
+  return found;
+}
+
+TEST(WriteBack, AnIndependentReaderReadsTheEditedValues) {
+  if (std::system("exiftool -ver >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "exiftool is not installed (Debian package libimage-exiftool-perl)";
+  }
+  CliSandbox box;
+  const std::string original = box.dir().Write("work/o.jpg", HarbourPhoto());
+  const std::string path = box.dir().Write("work/p.jpg", HarbourPhoto());
+  box.Run({"-ad=1", "-co", "-c=New comment", "-t=New caption", "-key=+,sunset", "-obj=Boats",
+           "p.jpg"});
+  box.Run({"--exifcomment=Home", "p.jpg"});
+  ASSERT_EQ(box.ErrorLog(), "");
+  const std::string tags =
+      "-DateTimeOriginal -CreateDate -ModifyDate -Orientation -Comment -UserComment "
+      "-Caption-Abstract -Keywords -ObjectName -City -Model";
+  EXPECT_THAT(ExiftoolLines(path, tags),
+              IsSupersetOf({"DateTimeOriginal: 2011:07:15 21:42:05",
+                            "CreateDate: 2011:07:15 21:42:05", "ModifyDate: 2011:07:15 21:42:05",
+                            "Orientation: Horizontal (normal)", "Comment: New comment",
+                            "UserComment: Home", "Caption-Abstract: New caption",
+                            "Keywords: harbour, boats, evening, sunset", "ObjectName: Boats",
+                            "City: Stockholm", "Model: Canon PowerShot S95"}));
+  const std::set<std::string> before = Warnings(original);
+  for (const std::string& warning : Warnings(path)) {
+    EXPECT_TRUE(before.contains(warning)) << "new: " << warning;
+  }
+}
+
+}  // namespace
+}  // namespace pixmeta::test
