@@ -21,6 +21,7 @@ Environment:
   SKIP_20K=1         no 20k/ corpus and no 20,000-file memory figures
   EXIFTOOL_FILES=200 exiftool is slow: it is timed over this many files...
   EXIFTOOL_RUNS=3    ...and this many runs
+  WRITE_RUNS=3       rewriting runs (each on fresh copies of the 1,000 files)
 EOF
 }
 if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then usage; exit 0; fi
@@ -32,6 +33,7 @@ BENCH_DIR=${BENCH_DIR:-${TMPDIR:-/tmp}/pixmeta-bench}
 SKIP_20K=${SKIP_20K:-0}
 EXIFTOOL_FILES=${EXIFTOOL_FILES:-200}
 EXIFTOOL_RUNS=${EXIFTOOL_RUNS:-3}
+WRITE_RUNS=${WRITE_RUNS:-3}
 N1K=1000 L1K=1,000
 N20K=20000 L20K=20,000
 
@@ -192,6 +194,50 @@ if [ ${#ratios[@]} -gt 0 ]; then
   printf '%s\n' "${ratios[@]}"
   echo
 fi
+
+# --- Rewriting ---------------------------------------------------------------------------
+# Each timed run rewrites fresh copies of the corpus (made and flushed to disk beforehand,
+# outside the timing). pixmeta's time includes its durable write: every file is flushed
+# to disk before it replaces the original. jhead leaves its data in the page cache, so it
+# is timed both as it is and with a sync after it.
+rewrite_mb_s() {
+  local label=$1; shift
+  local times=() i t0 t1 w="$BENCH_DIR/rewrite"
+  for ((i = 0; i < WRITE_RUNS; i++)); do
+    rm -rf "$w"
+    cp -r "$c1k" "$w"
+    sync
+    t0=$(date +%s%N)
+    (cd "$w" && "$@" >/dev/null 2>&1) || true
+    t1=$(date +%s%N)
+    times+=($((t1 - t0)))
+  done
+  rm -rf "$w"
+  sync
+  printf '%s\n' "${times[@]}" | sort -n | awk -v mb="$((bytes * N1K))" -v label="$label" '
+    { a[NR] = $1 }
+    END { m = (NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2) / 1e9
+          printf "%s %.3f %.0f\n", label, m, (m > 0 ? mb / 1048576 / m : 0) }'
+}
+echo "## Rewriting ($L1K fresh copies, $WRITE_RUNS runs, median)"
+echo
+echo "| command | median s | MB/s | note |"
+echo "|---|---:|---:|---|"
+log "timing pixmeta -ad=1 (rewrites)"
+read -r _ ws wmb < <(rewrite_mb_s pixmeta "$PIXMETA" -q -ad=1 "${files[@]}")
+echo "| \`pixmeta -q -ad=1 *.jpg\` | $ws | $wmb | each file flushed to disk, then renamed over the original |"
+if have jhead; then
+  log "timing jhead -ta+24:00 (rewrites)"
+  read -r _ js jmb < <(rewrite_mb_s jhead jhead -ta+24:00 "${files[@]}")
+  echo "| \`jhead -ta+24:00 *.jpg\` | $js | $jmb | written to the page cache only |"
+  read -r _ jss jsmb < <(rewrite_mb_s jhead-sync sh -c 'jhead -ta+24:00 "$@"; sync' sh "${files[@]}")
+  echo "| \`jhead -ta+24:00 *.jpg; sync\` | $jss | $jsmb | the same, made durable |"
+  echo
+  echo "pixmeta MB/s over jhead's: $(awk -v a="$wmb" -v b="$jmb" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }') x (page cache), $(awk -v a="$wmb" -v b="$jsmb" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }') x (durable)"
+else
+  echo "| \`jhead -ta+24:00 *.jpg\` | - | - | skipped: not installed (Debian package jhead) |"
+fi
+echo
 
 # --- Peak memory -------------------------------------------------------------------------
 # Peak RSS in MiB of pixmeta -s -q, run inside folder $1 with the remaining arguments.
