@@ -282,6 +282,16 @@ TEST_F(EditTest, KeywordsAreOneDataSetEachAndAnyLetterCaseFindsTheStoredValue) {
   EXPECT_THAT(Report(removed.after), Contains("Copyright=(c) 2011 Anna Lind"));
 }
 
+TEST_F(EditTest, AnIptcBlockTooLargeForItsSegmentIsRefusedAndNothingIsWritten) {
+  // The caption fills most of a segment; 70 more bytes make the block too large for one.
+  IptcBuilder iptc;
+  iptc.Add(2, 120, std::string(65460, 'c'));
+  const std::string photo = JpegBuilder(64, 48).Exif(CameraExif()).Add(kApp13, iptc.Payload()).Build();
+  const Edited e = Edit(photo, {"-t=+" + std::string(70, 'x'), "-c=Hello"});
+  EXPECT_EQ(e.after, e.before);
+  EXPECT_THAT(box_.ErrorLog(), HasSubstr("#ERROR p.jpg: IPTC data of "));
+}
+
 TEST_F(EditTest, TwoEditsGiveOneWrite) {
   const std::string path = Put("p.jpg", CameraPhoto());
   const int watch = ::inotify_init1(IN_NONBLOCK);

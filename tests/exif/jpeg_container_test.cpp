@@ -338,3 +338,33 @@ TEST(JpegContainer, IptcCanBeReadFromAnotherFileWithoutTouchingTheContainer) {
 
 }  // namespace
 }  // namespace pixmeta::test
+
+namespace pixmeta::test {
+namespace {
+
+// What the program views of a segment stays valid however often the segment is replaced
+// or cut, until the next load: the sanitizer build turns any view into freed memory into
+// a failure here.
+TEST(JpegContainer, ReplacedAndCutSegmentsLeaveEveryEarlierViewReadable) {
+  TiffBuilder tiff;
+  const int ifd1 = tiff.AddIfd();
+  tiff.Ascii(0, 0x010F, "Canon").Next(0, ifd1);
+  tiff.Thumbnail(ifd1, TinyJpeg(160, 120));
+  LoadedFile f("a.jpg", JpegBuilder().Exif(tiff.Build()).Comment("first").Build());
+  TimgData& c = f.container();
+  const std::string_view first = c.Slot(c.CommentSlot()).bytes;
+  const std::string_view make = f.exif().GetEntry("Make").raw;
+  ASSERT_TRUE(c.SetComment("second, and longer"));
+  ASSERT_TRUE(c.SetComment("third"));
+  EXPECT_EQ(c.GetComment(), "third");
+  EXPECT_EQ(first.substr(2), "first");
+
+  const size_t exifLength = c.Slot(c.ExifSlot()).bytes.size();
+  ASSERT_TRUE(c.ShortenExif(exifLength / 2));
+  EXPECT_EQ(f.exif().buffer.size(), exifLength / 2);
+  EXPECT_EQ(make.substr(0, 5), "Canon");
+  EXPECT_EQ(f.Value("Make"), "Canon");
+}
+
+}  // namespace
+}  // namespace pixmeta::test
