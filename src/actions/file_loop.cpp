@@ -3,6 +3,8 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "actions/edits.h"
 #include "actions/file_state.h"
@@ -29,7 +31,28 @@ void SetCoordinates(FileState& file) {
   file.longitude += report.ValueOf("GPSLongitude");
 }
 
-void ProcessFile(RunContext& run, FileState& file, TimgData& container,
+// The capture date as the file holds it after the edits: the first of the three dates that
+// the report lists, read again from the EXIF segment when a date shift may have moved it.
+void SetCaptureDate(const RunSettings& s, FileState& file, const TimgData& container) {
+  file.captureDate.clear();
+  const TImageInfo* exif = container.Exif();
+  const std::pair<std::string_view, int64_t> dates[] = {
+      {"DateTimeOriginal", exif != nullptr ? exif->dateTimeOriginalPos : 0},
+      {"DateTimeDigitized", exif != nullptr ? exif->dateTimeDigitizedPos : 0},
+      {"DateTime", exif != nullptr ? exif->dateTimePos : 0}};
+  for (const auto& [name, pos] : dates) {
+    const std::string_view listed = file.report.ValueOf(name);
+    if (listed.empty()) continue;
+    const std::string_view shifted = ClampedBytes(exif != nullptr ? exif->buffer : "", pos, 19);
+    file.captureDate.assign(file.fileChanged && s.AdjustsDates() && shifted.size() == 19
+                                ? shifted
+                                : listed);
+    return;
+  }
+}
+
+// False when the run ends after this file.
+bool ProcessFile(RunContext& run, FileState& file, TimgData& container,
                  std::optional<platform::OpenedFile>& found) {
   const RunSettings& s = run.settings;
   file.report.Clear();
@@ -60,7 +83,7 @@ void ProcessFile(RunContext& run, FileState& file, TimgData& container,
     }
   } catch (const std::exception&) {
     run.errorLog.Add("#ERROR " + file.path + ": imgsize exception");
-    return;
+    return true;
   }
   // One container serves every file of the loop, so its memory is kept; each load starts
   // from an empty container, and its EXIF and IPTC objects go when the file's steps with
@@ -70,7 +93,7 @@ void ProcessFile(RunContext& run, FileState& file, TimgData& container,
   } catch (const std::exception&) {
     container.Reset();
     run.errorLog.Add("#ERROR " + file.path + ": imgdata exception");
-    return;
+    return true;
   }
   if (container.HasIptc()) container.Iptc()->LoadFromSegment(container.IptcSegment());
   AddReportSections(run, container, file);
@@ -80,11 +103,13 @@ void ProcessFile(RunContext& run, FileState& file, TimgData& container,
     EditIptcFields(run, file, container);
     WriteBack(run, file, container, opened);
   }
+  if (s.dateList || s.setFileDate) SetCaptureDate(s, file, container);
   container.Reset();
 
   // Four report lookups per file: made only for the steps that read the texts.
   if (s.UsesCoordinates()) SetCoordinates(file);
   if (s.orientationList) AddOrientationLine(run, file);
+  return true;
 }
 
 }  // namespace
@@ -101,7 +126,7 @@ LoopOutcome RunFileLoop(RunContext& run) {
   bool haveNext = files.Next(next, nextOpened);
   file.severalFiles = haveNext;
   for (file.index = 0;; ++file.index) {
-    ProcessFile(run, file, container, opened);
+    if (!ProcessFile(run, file, container, opened)) return LoopOutcome::JsonWritten;
     if (!haveNext) break;
     file.path.swap(next);
     opened.swap(nextOpened);

@@ -17,6 +17,7 @@ namespace pixmeta {
 enum class LoopOutcome {
   Done,          // every file was processed
   NoFileFound,   // no pattern matched a file; nothing was processed
+  JsonWritten,   // the first file's JSON members were printed: the run ends there
 };
 
 // The files of the file arguments, found one piece at a time: the arguments are split at

@@ -16,6 +16,10 @@ struct FileState {
   std::string longitude;
   std::string line;  // a line being made, kept for its memory
   bool fileChanged = false;  // an edit changed the loaded container
+  // The capture date text (DateTimeOriginal, else DateTimeDigitized, else DateTime) as the
+  // file holds it after this run's edits; empty when it has none.
+  std::string captureDate;
+  std::string title;  // the JSON title, made while the container is loaded
 };
 
 }  // namespace pixmeta

@@ -100,6 +100,7 @@ struct RunContext {
   StringList kmlHeader;
   OutputSpool outputList;
   StringList kmlFooter;
+  int32_t kmlOverlays = 0;  // photo overlays written so far; numbers the next one
   OutputSpool errorLog;
   OutputSpool infoLog;
 };

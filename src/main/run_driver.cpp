@@ -138,7 +138,10 @@ int RunProgram(const Arguments& args, const ProgramLocation& location,
   if (!s.quiet) PrintBanner(run);
   if (s.kml) AddKmlFrame(run);
 
-  if (RunFileLoop(run) == LoopOutcome::NoFileFound) {
+  const LoopOutcome outcome = RunFileLoop(run);
+  // A JSON run ends with the first file's line: no output list, no logs.
+  if (outcome == LoopOutcome::JsonWritten) return kExitNormal;
+  if (outcome == LoopOutcome::NoFileFound) {
     PrintSyntax(run);
     console.WriteLine("#ERROR: file(s) not found: ");
   }
