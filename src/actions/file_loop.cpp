@@ -8,6 +8,7 @@
 
 #include "actions/edits.h"
 #include "actions/file_state.h"
+#include "actions/json_output.h"
 #include "actions/report.h"
 #include "exif/jpeg_container.h"
 #include "imgsize/img_size.h"
@@ -104,10 +105,15 @@ bool ProcessFile(RunContext& run, FileState& file, TimgData& container,
     WriteBack(run, file, container, opened);
   }
   if (s.dateList || s.setFileDate) SetCaptureDate(s, file, container);
+  if (s.json) file.title = BuildTitleText(container);
   container.Reset();
 
   // Four report lookups per file: made only for the steps that read the texts.
   if (s.UsesCoordinates()) SetCoordinates(file);
+  if (s.json) {
+    PrintJson(run, file);
+    return false;
+  }
   if (s.orientationList) AddOrientationLine(run, file);
   return true;
 }
