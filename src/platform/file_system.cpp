@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/code_page.h"
 
@@ -348,6 +350,13 @@ bool SpillFile::Append(std::string_view bytes) {
 
 size_t SpillFile::ReadAt(uint64_t offset, char* dest, size_t count) const {
   return ReadFully(fd_, dest, count, offset);
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) return path;
+  return absolute.lexically_normal().string();
 }
 
 bool SetFileTimes(const std::string& path, std::optional<double> accessedUnix,

@@ -165,6 +165,10 @@ class SpillFile {
   uint64_t size_ = 0;
 };
 
+// The path made absolute against the current folder, with "." and ".." resolved by name
+// (links are not followed); the path itself when the current folder cannot be read.
+std::string AbsolutePath(const std::string& path);
+
 // Sets the last-write time (seconds since 1970-01-01 UTC) and, when given, the last-access
 // time. Linux keeps no creation time that could be set.
 bool SetFileTimes(const std::string& path, std::optional<double> accessedUnix,
