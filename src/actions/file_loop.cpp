@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "actions/edits.h"
+#include "actions/file_dates.h"
 #include "actions/file_state.h"
 #include "actions/json_output.h"
 #include "actions/report.h"
@@ -115,6 +116,7 @@ bool ProcessFile(RunContext& run, FileState& file, TimgData& container,
     return false;
   }
   if (s.orientationList) AddOrientationLine(run, file);
+  if (s.dateList || s.setFileDate) RunDateSteps(run, file);
   return true;
 }
 
