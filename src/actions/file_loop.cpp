@@ -6,7 +6,9 @@
 #include <string_view>
 #include <utility>
 
+#include "actions/converter_list.h"
 #include "actions/edits.h"
+#include "actions/exports.h"
 #include "actions/file_dates.h"
 #include "actions/file_state.h"
 #include "actions/json_output.h"
@@ -115,8 +117,11 @@ bool ProcessFile(RunContext& run, FileState& file, TimgData& container,
     PrintJson(run, file);
     return false;
   }
+  if (s.kml) AddKmlOverlay(run, file);
   if (s.orientationList) AddOrientationLine(run, file);
+  if (s.converterList) AddConverterLine(run, file);
   if (s.dateList || s.setFileDate) RunDateSteps(run, file);
+  if (s.gpsList) AddGpsLine(run, file);
   return true;
 }
 
