@@ -64,7 +64,8 @@ struct RunSettings {
   // debug lines); the output list then waits for the end of the run, so that it still
   // follows them. Every step that writes to the console during the loop belongs here.
   bool LoopWritesToConsole() const {
-    return DebugMode() || (!quiet && (AdjustsDates() || !commentText.empty() || SetsIptc()));
+    return DebugMode() || dateList || setFileDate ||
+           (!quiet && (AdjustsDates() || !commentText.empty() || SetsIptc()));
   }
   bool AdjustsDates() const {
     return adjustDays != 0 || adjustHours != 0 || adjustMinutes != 0 || adjustSeconds != 0;

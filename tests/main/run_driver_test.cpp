@@ -113,6 +113,12 @@ TEST_F(SpilledRun, OutputStillFollowsWhatTheLoopWritesToTheConsole) {
   const size_t firstReport = memory.console.find("[Filename]");
   ASSERT_NE(lastFileLine, std::string::npos);
   EXPECT_LT(lastFileLine, firstReport);
+
+  // So are the date lines, which go to the console even in quiet mode.
+  const Result dates = Run({"-q", "-s", "-dt"}, OutputSpool::kDefaultMemoryBound);
+  const Result spilledDates = Run({"-q", "-s", "-dt"}, 256);
+  EXPECT_EQ(spilledDates.console, dates.console);
+  EXPECT_LT(dates.console.rfind("9.jpg\t"), dates.console.find("[Filename]"));
 }
 
 TEST_F(SpilledRun, TheOutputFileGetsTheSameBytes) {
