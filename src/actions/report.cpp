@@ -2,22 +2,11 @@
 
 #include <optional>
 
+#include "actions/converter_list.h"
 #include "iptc/iptc_table.h"
 #include "util/path_parts.h"
 
 namespace pixmeta {
-namespace {
-
-// Rotation options of the image converter for the Orientation texts of the dictionary
-// (the degree sign is the Windows-1252 byte 0xB0).
-std::string_view RotationFor(std::string_view orientation) {
-  if (orientation == "Rotated 180\xB0") return "-rotate 180";
-  if (orientation == "CounterClockwise 90\xB0") return "-rotate 90";
-  if (orientation == "Clockwise 90\xB0") return "-rotate -90";
-  return {};
-}
-
-}  // namespace
 
 void AddReportSections(RunContext& run, const TimgData& container, FileState& file) {
   StringList& report = file.report;
@@ -61,7 +50,7 @@ void AddOrientationLine(RunContext& run, const FileState& file) {
   line += '\t';
   line += orientation;
   line += '\t';
-  line += RotationFor(orientation);
+  line += ConverterRotation(orientation);
   run.outputList.Add(std::move(line));
 }
 
