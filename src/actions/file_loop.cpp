@@ -13,6 +13,7 @@
 #include "actions/file_state.h"
 #include "actions/json_output.h"
 #include "actions/report.h"
+#include "actions/sql_reports.h"
 #include "exif/jpeg_container.h"
 #include "imgsize/img_size.h"
 #include "makernotes/maker_note_decoder.h"
@@ -107,6 +108,7 @@ bool ProcessFile(RunContext& run, FileState& file, TimgData& container,
     EditIptcFields(run, file, container);
     WriteBack(run, file, container, opened);
   }
+  if (s.sqlMode == 1 || s.sqlMode == 2) PrintImageReport(run, file, container);
   if (s.dateList || s.setFileDate) SetCaptureDate(s, file, container);
   if (s.json) file.title = BuildTitleText(container);
   container.Reset();
@@ -122,6 +124,7 @@ bool ProcessFile(RunContext& run, FileState& file, TimgData& container,
   if (s.converterList) AddConverterLine(run, file);
   if (s.dateList || s.setFileDate) RunDateSteps(run, file);
   if (s.gpsList) AddGpsLine(run, file);
+  if (s.navSqlUpdate) PrintSizeUpdate(run, file);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "actions/title_texts.h"
 #include "util/pixmeta_lib.h"
 #include "util/skip_search.h"
 #include "util/text_utils.h"
@@ -68,21 +69,9 @@ std::string BuildTitleText(const TimgData& container) {
   std::string title;
   const TImageInfo* exif = container.Exif();
   if (!container.HasExif() || exif == nullptr) return title;
-  const auto add = [&title](std::string_view item) {
+  ForEachTitleText(container, *exif, [&title](std::string_view item) {
     AddListItem(title, item, kTitleSeparator, {});
-  };
-  if (container.HasComment()) add(EscapeControlChars(container.GetComment()));
-  add(MetaText(exif->userComment.empty() ? exif->LookupValue("Comments") : exif->userComment));
-  for (const std::string_view name : {"ImageDescription", "Subject", "Title"}) {
-    add(MetaText(exif->LookupValue(name)));
-  }
-  const TIPTCdata* iptc = container.Iptc();
-  if (container.HasIptc() && iptc != nullptr) {
-    for (const std::string_view key : {"ImageCaption", "ImageHeadline", "ByLine", "ByLineTitle",
-                                       "ObjectName", "City", "LocationName"}) {
-      add(iptc->FileJoinedValue(key));
-    }
-  }
+  });
   return title;
 }
 

@@ -64,7 +64,7 @@ struct RunSettings {
   // debug lines); the output list then waits for the end of the run, so that it still
   // follows them. Every step that writes to the console during the loop belongs here.
   bool LoopWritesToConsole() const {
-    return DebugMode() || dateList || setFileDate ||
+    return DebugMode() || dateList || setFileDate || sqlMode != 0 || navSqlUpdate ||
            (!quiet && (AdjustsDates() || !commentText.empty() || SetsIptc()));
   }
   bool AdjustsDates() const {

@@ -81,27 +81,54 @@ Utf8Char ReadUtf8(std::string_view text, size_t i) {
   return {codePoint, true, length};
 }
 
+// The backslash and the control characters that would end a statement's line, escaped as a
+// double-quoted SQL literal reads them.
+void AppendSqlEscaped(std::string& out, char c) {
+  switch (c) {
+    case '\\':
+      out += "\\\\";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    default:
+      out += c;
+  }
+}
+
 }  // namespace
 
 std::string SqlSafeText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '"':
-        out += '\'';
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\0':
-        out += ' ';
-        break;
-      default:
-        out += c;
+    if (c == '"') {
+      out += '\'';
+    } else if (c == '\0') {
+      out += ' ';
+    } else {
+      AppendSqlEscaped(out, c);
+    }
+  }
+  return out;
+}
+
+std::string SqlExactText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '"') {
+      out += "\\\"";
+    } else if (c == '\0') {
+      out += "\\0";
+    } else {
+      AppendSqlEscaped(out, c);
     }
   }
   return out;

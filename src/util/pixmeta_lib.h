@@ -8,8 +8,12 @@
 namespace pixmeta {
 
 // Safe inside a double-quoted SQL literal: backslashes doubled, double quotes turned into
-// apostrophes, TAB written as \t and NUL as a blank.
+// apostrophes, TAB, CR and LF written as \t, \r and \n (so a statement stays on its line),
+// NUL as a blank.
 std::string SqlSafeText(std::string_view text);
+// The text as a double-quoted SQL literal reads it back exactly: backslashes and double
+// quotes escaped with a backslash, TAB, CR, LF and NUL as \t, \r, \n and \0.
+std::string SqlExactText(std::string_view text);
 
 // Each word with an upper-case first letter and the rest lower case; a one-letter word that
 // a blank, '-' or '.' follows is lower case, unless that separator ends the text.
