@@ -11,6 +11,7 @@
 #include "fixtures/jpeg_builder.h"
 #include "fixtures/sample_photos.h"
 #include "fixtures/tiff_builder.h"
+#include "fixtures/text_photo.h"
 
 namespace pixmeta::test {
 namespace {
@@ -19,33 +20,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
-
-struct PhotoTexts {
-  std::string make{};
-  std::string model{};
-  std::string description{};
-  std::string artist{};
-  std::string date = "2012:03:04 05:06:07";
-  std::string iptc{};  // an APP13 payload, or none
-};
-
-std::string Photo(const PhotoTexts& t, int width = 16, int height = 8) {
-  TiffBuilder tiff(false);
-  if (!t.description.empty()) tiff.Ascii(0, 0x010E, t.description);
-  if (!t.make.empty()) tiff.Ascii(0, 0x010F, t.make);
-  if (!t.model.empty()) tiff.Ascii(0, 0x0110, t.model);
-  if (!t.artist.empty()) tiff.Ascii(0, 0x013B, t.artist);
-  if (!t.date.empty()) {
-    const int exif = tiff.AddIfd();
-    tiff.Link(0, 0x8769, exif).Ascii(exif, 0x9003, t.date);
-  } else {
-    tiff.Short(0, 0x0112, {1});
-  }
-  JpegBuilder jpeg(width, height);
-  jpeg.Exif(tiff.Build());
-  if (!t.iptc.empty()) jpeg.Add(0xED, t.iptc);
-  return jpeg.Build();
-}
 
 std::string Keywords(std::initializer_list<std::string_view> words) {
   return IptcBuilder().Keywords(words).Payload();
@@ -75,7 +49,7 @@ TEST(SqlImageReport, FileWithoutExifGetsOnlyItsCommentLineInBothModes) {
 TEST(SqlImageReport, FullBlockInOrderWithTagsSetBeforeTheCall) {
   CliSandbox box;
   box.dir().Write("work/IMG_1234.jpg",
-                  Photo({.make = "NIKON CORPORATION",
+                  TextPhoto({.make = "NIKON CORPORATION",
                          .model = "NIKON D70",
                          .description = "Say \"cheese\" C:\\tmp\\",
                          .artist = "JOHN SMITH",
@@ -98,7 +72,7 @@ TEST(SqlImageReport, FullBlockInOrderWithTagsSetBeforeTheCall) {
 
 TEST(SqlImageReport, CameraItemAndEmptyTagsAndMissingDate) {
   CliSandbox box;
-  box.dir().Write("work/a.jpg", Photo({.make = "Canon", .model = "Canon EOS 5D", .date = ""}));
+  box.dir().Write("work/a.jpg", TextPhoto({.make = "Canon", .model = "Canon EOS 5D", .date = ""}));
   const CliResult r = box.Run({"--sqlimgs", "a.jpg"});
   const std::vector<std::string> lines = Statements(r);
   ASSERT_EQ(lines.size(), 8u) << r.out;
@@ -112,10 +86,10 @@ TEST(SqlImageReport, CameraItemAndEmptyTagsAndMissingDate) {
 
 TEST(SqlImageReport, KeysModeReportsOnlyFilesWithHashKeywords) {
   CliSandbox box;
-  box.dir().Write("work/plain.jpg", Photo({.iptc = Keywords({"Anna", "Lake"})}));
-  box.dir().Write("work/hashed.jpg", Photo({.iptc = Keywords({"#anna", "#erik"})}));
-  box.dir().Write("work/inner.jpg", Photo({.iptc = Keywords({"lake #anna"})}));
-  box.dir().Write("work/none.jpg", Photo({}));
+  box.dir().Write("work/plain.jpg", TextPhoto({.iptc = Keywords({"Anna", "Lake"})}));
+  box.dir().Write("work/hashed.jpg", TextPhoto({.iptc = Keywords({"#anna", "#erik"})}));
+  box.dir().Write("work/inner.jpg", TextPhoto({.iptc = Keywords({"lake #anna"})}));
+  box.dir().Write("work/none.jpg", TextPhoto({}));
   const CliResult r =
       box.Run({"--sqlimgskeys", "plain.jpg", "hashed.jpg", "inner.jpg", "none.jpg"});
   EXPECT_EQ(r.exitCode, 0);
@@ -135,7 +109,7 @@ TEST(SqlImageReport, TextsCannotEndTheirLiteralOrTheirLine) {
                                .Add(2, 120, "x\r\nDROP TABLE imgs; -- \\")
                                .Keywords({"a\"b;c"})
                                .Payload();
-  box.dir().Write("work/new\nDROP TABLE imgs;.jpg", Photo({.iptc = iptc}));
+  box.dir().Write("work/new\nDROP TABLE imgs;.jpg", TextPhoto({.iptc = iptc}));
   const CliResult r = box.Run({"--sqlimgs", "new\nDROP TABLE imgs;.jpg"});
   EXPECT_EQ(r.exitCode, 0);
   for (const std::string& line : Statements(r)) {
@@ -148,15 +122,15 @@ TEST(SqlImageReport, TextsCannotEndTheirLiteralOrTheirLine) {
 
 TEST(SqlImageReport, DateShiftOfTheSameRunIsReported) {
   CliSandbox box;
-  box.dir().Write("work/a.jpg", Photo({}));
+  box.dir().Write("work/a.jpg", TextPhoto({}));
   const CliResult r = box.Run({"-q", "-ad=1", "--sqlimgs", "a.jpg"});
   EXPECT_THAT(r.out, HasSubstr("(dat=\"2012:03:05 05:06:07\")"));
 }
 
 TEST(SqlImageReport, Utf8FileNameGivesTheKeyOfItsWindows1252Form) {
   CliSandbox box;
-  box.dir().Write("work/\xC3\x89t\xC3\xA9 2010.jpg", Photo({}));
-  box.dir().Write("work/\xC9t\xE9 2010.jpg", Photo({}));
+  box.dir().Write("work/\xC3\x89t\xC3\xA9 2010.jpg", TextPhoto({}));
+  box.dir().Write("work/\xC9t\xE9 2010.jpg", TextPhoto({}));
   const CliResult r = box.Run({"--sqlimgs", "\xC3\x89t\xC3\xA9 2010.jpg", "\xC9t\xE9 2010.jpg"});
   const std::string select = "(left(nr,7)=\"ETE2010\")";
   const size_t first = r.out.find(select);
@@ -166,9 +140,9 @@ TEST(SqlImageReport, Utf8FileNameGivesTheKeyOfItsWindows1252Form) {
 
 TEST(SqlSizeUpdate, EachClassFolderOfThePathGetsItsUpdate) {
   CliSandbox box;
-  box.dir().Write("web/o/2010/IMG_1.jpg", Photo({}, 1600, 1200));
-  box.dir().Write("web/t/l/x.jpg", Photo({}, 16, 8));
-  box.dir().Write("web/other/IMG_2.jpg", Photo({}, 16, 8));
+  box.dir().Write("web/o/2010/IMG_1.jpg", TextPhoto({}, 1600, 1200));
+  box.dir().Write("web/t/l/x.jpg", TextPhoto({}, 16, 8));
+  box.dir().Write("web/other/IMG_2.jpg", TextPhoto({}, 16, 8));
   const std::string root = box.dir().path() + "web";
   const CliResult r = box.Run({"-q", "--navsqlupdate", root + "/o/2010/IMG_1.jpg",
                                root + "/t/l/x.jpg", root + "/other/IMG_2.jpg"});
@@ -189,7 +163,7 @@ TEST(SqlSizeUpdate, EachClassFolderOfThePathGetsItsUpdate) {
 
 TEST(SqlSizeUpdate, NamesAreEscapedAndFilesWithoutSizeStopAtTheComment) {
   CliSandbox box;
-  box.dir().Write("work/o/a\"b\\.jpg", Photo({}, 20, 10));
+  box.dir().Write("work/o/a\"b\\.jpg", TextPhoto({}, 20, 10));
   box.dir().Write("work/o/empty.jpg", "");
   const CliResult r = box.Run({"--navsqlupdate", "./o/a\"b\\.jpg", "./o/empty.jpg"});
   EXPECT_THAT(Statements(r),

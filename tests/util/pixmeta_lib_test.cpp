@@ -14,6 +14,12 @@ using namespace std::string_literals;
 TEST(PixmetaLib, SqlSafeTextEscapesBackslashesTabsQuotesAndNul) {
   // The backslash that stands for the TAB is not doubled again.
   EXPECT_EQ(SqlSafeText("a\\b\"c\td\0e'"s), "a\\\\b'c\\td e'");
+  EXPECT_EQ(SqlSafeText("x\r\ny\\"), "x\\r\\ny\\\\");  // one line, quote not escaped
+}
+
+TEST(PixmetaLib, SqlExactTextKeepsQuotesAndBreaksReadableBack) {
+  EXPECT_EQ(SqlExactText("a\"b\\c\r\n\t\0'"s), "a\\\"b\\\\c\\r\\n\\t\\0'");
+  EXPECT_EQ(SqlExactText("IMG_1.jpg"), "IMG_1.jpg");
 }
 
 TEST(PixmetaLib, CapitalizeWordsLowersOneLetterWords) {
