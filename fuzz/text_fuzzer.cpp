@@ -69,8 +69,10 @@ void Texts(const std::string& text, const std::string& other, int n) {
 
 void CommaText(const std::string& existing, const std::string& added) {
   const std::vector<std::string> items = ParseCommaText(existing);
-  // Written as comma text, the items read back as they were.
-  if (ParseCommaText(JoinCommaText(items)) != items) std::abort();
+  // Written as comma text, the items read back as they were; a lone empty item is written
+  // as nothing, as comma text has no other way to say it.
+  const bool loneEmpty = items.size() == 1 && items[0].empty();
+  if (!loneEmpty && ParseCommaText(JoinCommaText(items)) != items) std::abort();
   MergeCommaText(existing, added);
 }
 
