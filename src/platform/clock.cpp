@@ -91,12 +91,13 @@ std::optional<double> EncodeDayCount(const CalendarTime& t) {
 
 std::optional<CalendarTime> DecodeDayCount(double days) {
   if (!std::isfinite(days) || days < kMinDays || days >= kMaxDays + 1) return std::nullopt;
-  // Before 1899-12-30 the integer part counts days back and the fraction still runs forward.
-  double whole = std::trunc(days);
-  int64_t ms = std::llround(std::fabs(days - whole) * kMsPerDay);
+  // The scale runs forward through 1899-12-30 too, as EncodeDayCount makes it and as
+  // shifting a date by adding to it needs: the day is the whole part below the count.
+  double whole = std::floor(days);
+  int64_t ms = std::llround((days - whole) * kMsPerDay);
   if (ms >= kMsPerDay) {
     ms -= kMsPerDay;
-    whole += days < 0 ? -1 : 1;
+    whole += 1;
   }
   CalendarTime t;
   CivilFromDays(static_cast<int64_t>(whole) - kUnixEpochDays, t.year, t.month, t.day);

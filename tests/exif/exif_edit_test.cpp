@@ -110,6 +110,18 @@ TEST_P(ExifEdit, ShiftDatesChangesOnlyValidDatesThatFitTheBlock) {
   EXPECT_EQ(Now(*cut), segment);
 }
 
+TEST_P(ExifEdit, ShiftDatesMovesDatesBefore1900AcrossTheFirstDayOfTheCount) {
+  tiff_.Ascii(0, kTagDateTime, "1899:12:29 23:00:00")
+      .Ascii(exif_, kTagOriginal, "1005:07:14 21:42:05")
+      .Ascii(exif_, kTagDigitized, "1899:12:30 01:00:00");
+  auto f = Load();
+  f->exif().ShiftDates(0, 2, 0, 0);
+  auto saved = Reload(f->container());
+  EXPECT_EQ(saved->Value("DateTime"), "1899:12:30 01:00:00");
+  EXPECT_EQ(saved->Value("DateTimeOriginal"), "1005:07:14 23:42:05");
+  EXPECT_EQ(saved->Value("DateTimeDigitized"), "1899:12:30 03:00:00");
+}
+
 TEST(ExifDateText, RoundsToTheNearestSecond) {
   // Day counts of whole seconds are rarely exact doubles; truncating would lose a second.
   for (int second = 0; second < 86400; second += 97) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 namespace pixmeta::platform {
 namespace {
@@ -49,6 +50,19 @@ TEST(Clock, DecodeRoundsToTheMillisecondAndCarriesIntoTheNextDay) {
     ASSERT_TRUE(c) << d;
     EXPECT_DOUBLE_EQ(EncodeDayCount(*c).value_or(-1), d);
   }
+}
+
+TEST(Clock, TimesBefore1899_12_30ReadBackAsTheyWereMade) {
+  for (const CalendarTime t : {CalendarTime{1005, 7, 14, 21, 42, 5}, CalendarTime{1899, 12, 29, 6},
+                               CalendarTime{1, 1, 1, 23, 59, 59}}) {
+    const auto back = DecodeDayCount(EncodeDayCount(t).value());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(std::tie(back->year, back->month, back->day, back->hour, back->minute, back->second),
+              std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second));
+  }
+  // Later times of a day have larger counts there too.
+  EXPECT_LT(EncodeDayCount({1899, 12, 29, 6}).value(), EncodeDayCount({1899, 12, 29, 18}).value());
+  EXPECT_EQ(DateTimeText(-0.25), "1899-12-29 18:00:00");
 }
 
 TEST(Clock, LocalConversionsRoundTrip) {
