@@ -104,6 +104,12 @@ void EditUserComment(RunContext& run, FileState& file, TimgData& container) {
   // The eight-byte character-code prefix, then the text as given.
   std::string value("ASCII\0\0\0", 8);
   value += text;
+  // The value is written over the old one's bytes: without room for one character after
+  // the prefix nothing of the text would land.
+  if (!text.empty() && exif->userCommentLen < 1) {
+    AddError(run, file, "EXIF Comment error?");
+    return;
+  }
   if (!exif->SetTextByName("UserComment", value)) {
     AddError(run, file, "EXIF Comment error?");
     return;
@@ -209,6 +215,12 @@ void WriteBack(RunContext& run, const FileState& file, TimgData& container,
                platform::OpenedFile& opened) {
   if (!file.fileChanged) return;
   std::string error;
+  // Only a file read as a JPEG has its metadata segments in the container; writing any
+  // other would drop them.
+  if (!TimgData::ReadsAsJpeg(file.path)) {
+    AddError(run, file, "not a JPEG image that can be rewritten (its name is not a JPEG's)");
+    return;
+  }
   if (!opened.file) {
     AddError(run, file, "can not be read again: " + opened.reason);
     return;

@@ -13,6 +13,8 @@
 namespace pixmeta {
 namespace {
 
+// The special tags keep at most 40 characters of their texts.
+constexpr size_t kSpecialTextHead = 256;
 // Real blocks nest directories a few levels deep.
 constexpr int kMaxDepth = 16;
 // Maker-note walks stop adding entries here; a block can point many MakerNote tags at one
@@ -166,20 +168,26 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
     const std::string_view raw = ClampedBytes(slot, p, size);
     if (size >= 5) NoteReferenced(p, static_cast<int64_t>(raw.size()));
     const TagRow& row = FindRowByTag(tag, kind);
+    // Once the list's text budget cannot take this value, it is not listed, and only the
+    // head of it that a special tag keeps is made into text.
+    const bool overBudget = listedText_ + raw.size() > kMaxListedText;
 
     // The text of a tag that is not kept is made only where a special tag needs it.
     std::string text;
     if ((listMode == kListTexts || listMode == kListBoth) && tag == kTagUserComment) {
       userComment = raw.size() > 8 ? Trim(raw.substr(8, raw.size() - 9)) : std::string_view();
-      text = userComment;
+      if (!overBudget) text = userComment;
       userCommentPos = p;
       userCommentLen = size - 9;
+    } else if ((listMode == kListTexts || listMode == kListBoth) && overBudget) {
+      if (SpecialTagUsesText(tag)) text = ValueText(raw.substr(0, kSpecialTextHead), type, row);
     } else if ((listMode == kListTexts || listMode == kListBoth) &&
                (row.tag != 0 || SpecialTagUsesText(tag))) {
       text = ValueText(raw, type, row);
     }
     if (IsSpecialTag(tag)) ApplySpecialTag(tag, p, raw, type, text, base, length);
-    if ((listMode == kListTags || listMode == kListBoth) && row.tag != 0) {
+    if ((listMode == kListTags || listMode == kListBoth) && row.tag != 0 && !overBudget &&
+        TakeListedText(text.size())) {
       TTagEntry& entry = tags.emplace_back();
       entry.row = &row;
       entry.dataType = type;
@@ -189,6 +197,12 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
       entry.size = static_cast<int32_t>(raw.size());
     }
   }
+}
+
+bool TImageInfo::TakeListedText(size_t bytes) {
+  if (listedText_ + bytes > kMaxListedText) return false;
+  listedText_ += bytes;
+  return true;
 }
 
 void TImageInfo::NoteReferenced(int64_t pos, int64_t count) {
@@ -298,6 +312,7 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
     if (!inside) NoteReferenced(exifBase + m, static_cast<int64_t>(raw.size()));
+    if (listedText_ + raw.size() > kMaxListedText) continue;
     const int rowIndex = FindTableIndex(tag, table);
     // An entry without a row is neither decoded nor listed.
     if (rowIndex < 0 || (listMode != kListTags && listMode != kListBoth)) continue;
@@ -320,6 +335,7 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     std::string display = row.decoder != nullptr ? row.decoder(text, context)
                           : plainNumber         ? CleanNumberText(text)
                                                 : CleanText(text);
+    if (!TakeListedText(context.multiLine ? scratch_.size() : display.size())) continue;
     TTagEntry& entry = tags.emplace_back();
     entry.row = &row;
     entry.id = 1;
@@ -378,6 +394,7 @@ int TImageInfo::AddEntry(TTagEntry entry) {
 }
 
 void TImageInfo::AddTextEntry(const TagRow& row, std::string_view text, int32_t dataType) {
+  if (!TakeListedText(text.size())) return;
   TTagEntry& entry = tags.emplace_back();
   entry.row = &row;
   entry.id = 1;

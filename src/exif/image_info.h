@@ -159,6 +159,12 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   // One past the last byte of the directories and values walked, maker-note values too.
   int64_t referencedEnd_ = 0;
   int depth_ = 0;
+  // Bytes of value text held by the tag list. Entries whose values all point at the same
+  // long bytes would otherwise make a 64 KB block hold gigabytes of copies.
+  static constexpr size_t kMaxListedText = 4 << 20;
+  size_t listedText_ = 0;
+  // Counts text about to be listed; false (the entry is left out) once the budget is spent.
+  bool TakeListedText(size_t bytes);
   std::string scratch_;  // the value text being made, kept to reuse its memory
 };
 

@@ -31,6 +31,8 @@ Reader ReaderFor(const std::string& path) {
 
 }  // namespace
 
+bool TimgData::ReadsAsJpeg(const std::string& path) { return ReaderFor(path) == Reader::Jpeg; }
+
 TimgData::TimgData(int32_t listMode, MakerNoteReader makerNoteReader)
     : listMode_(listMode), makerNoteReader_(makerNoteReader) {}
 

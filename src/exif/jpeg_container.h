@@ -52,6 +52,8 @@ class TimgData final : public tEndInd, public IptcHost {
   // Reads the file, after Reset; true when it holds an EXIF, comment or IPTC segment (JPEG) or a TIFF
   // header (TIFF family). The extension alone chooses the reader.
   bool LoadFile(const std::string& path);
+  // Whether LoadFile reads the file under this name as a JPEG (its extension decides).
+  static bool ReadsAsJpeg(const std::string& path);
   // The same on a file the caller opened (or failed to open) for every reader of it.
   bool LoadFile(const std::string& path, platform::OpenedFile& opened);
   void Reset();

@@ -110,3 +110,14 @@ std::string MergeCommaText(std::string_view existing, std::string_view added) {
 }
 
 }  // namespace pixmeta
+
+namespace pixmeta {
+
+void CommaTextMerger::Add(std::string_view added) {
+  for (const std::string& item : ParseCommaText(added)) {
+    const std::string_view trimmed = Trim(item);
+    if (held_.insert(platform::UpperCase(trimmed)).second) items_.emplace_back(trimmed);
+  }
+}
+
+}  // namespace pixmeta

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace pixmeta {
@@ -21,5 +22,17 @@ std::string JoinCommaText(std::span<const std::string> items);
 // The items of added, each trimmed, appended to those of existing unless an item equal to
 // it ignoring letter case is already there; order is kept.
 std::string MergeCommaText(std::string_view existing, std::string_view added);
+
+// MergeCommaText over many values in turn, in time that grows with their total length:
+// a segment can hold thousands of keywords.
+class CommaTextMerger {
+ public:
+  void Add(std::string_view added);
+  std::string Text() const { return JoinCommaText(items_); }
+
+ private:
+  std::vector<std::string> items_;
+  std::unordered_set<std::string> held_;  // the items, upper-cased
+};
 
 }  // namespace pixmeta

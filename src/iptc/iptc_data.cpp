@@ -1,6 +1,8 @@
 #include "iptc/iptc_data.h"
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "records/byte_reader.h"
 #include "iptc/comma_text.h"
@@ -122,11 +124,23 @@ int32_t TIPTCdata::MergeValues(std::string_view name, std::string_view list) {
 
 void TIPTCdata::LoadFromSegment(std::string_view data) {
   Reset();
-  ForEachDataSet(data, [this](const DataSet& set) {
+  // Each repeatable key's entry, made where its first data set stands, gets its merged
+  // value once all data sets are read.
+  std::vector<std::pair<int32_t, CommaTextMerger>> merged;
+  ForEachDataSet(data, [&](const DataSet& set) {
     const TagRow* row = RowOf(set);
     if (row == nullptr) return;
     if (IsRepeatable(row->tag)) {
-      MergeValues(row->name, set.value);
+      const int32_t index = IndexOfName(row->name);
+      if (index < 0) {
+        const int32_t made = StoreValue(row->name, {});
+        if (made < 0) return;
+        merged.emplace_back(made, CommaTextMerger()).second.Add(set.value);
+        return;
+      }
+      for (auto& [at, merger] : merged) {
+        if (at == index) merger.Add(set.value);
+      }
       return;
     }
     TTagEntry entry;
@@ -135,6 +149,7 @@ void TIPTCdata::LoadFromSegment(std::string_view data) {
     entry.text = set.value;
     Append(std::move(entry));
   });
+  for (auto& [index, merger] : merged) entries_[static_cast<size_t>(index)].text = merger.Text();
 }
 
 bool TIPTCdata::LoadFromJpeg(const std::string& fileName) {
