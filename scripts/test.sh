@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds pixmeta and runs every test; exiftool (Debian package libimage-exiftool-perl) and
 # xmllint (libxml2-utils) are installed too, as independent readers of the photos that
-# edits write and of the KML documents. With --sanitize the tests are built with
+# edits write and of the KML documents, and desktop-file-validate (desktop-file-utils) for
+# the context-menu files. With --sanitize the tests are built with
 # AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = "--sanitize" ]; then
-  OPTIONAL_PACKAGES="libimage-exiftool-perl libxml2-utils" ./scripts/setup.sh build-asan -DPIXMETA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+  OPTIONAL_PACKAGES="libimage-exiftool-perl libxml2-utils desktop-file-utils" ./scripts/setup.sh build-asan -DPIXMETA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 else
-  OPTIONAL_PACKAGES="libimage-exiftool-perl libxml2-utils" ./scripts/setup.sh build
+  OPTIONAL_PACKAGES="libimage-exiftool-perl libxml2-utils desktop-file-utils" ./scripts/setup.sh build
   ctest --test-dir build --output-on-failure -j "$(nproc)"
 fi

@@ -396,7 +396,9 @@ std::optional<std::string> UserStateFolder() {
 std::optional<std::string> UserDataHome() {
   // A relative XDG_DATA_HOME is ignored, as the XDG rules ask.
   if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/') {
-    return std::string(data) + kSeparator;
+    std::string folder(data);
+    while (folder.ends_with(kSeparator)) folder.pop_back();
+    return folder + kSeparator;
   }
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
     return std::string(home) + "/.local/share/";
