@@ -57,6 +57,8 @@ size_t ReadFully(int fd, char* dest, size_t count, uint64_t offset) {
   return done;
 }
 
+}  // namespace
+
 bool MakeFolders(const std::string& path) {
   for (size_t i = 1; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != kSeparator) continue;
@@ -66,8 +68,6 @@ bool MakeFolders(const std::string& path) {
   struct stat st{};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-
-}  // namespace
 
 std::optional<FileInfo> StatFile(const std::string& path) {
   struct stat st{};
@@ -391,6 +391,19 @@ std::optional<std::string> UserStateFolder() {
   folder += "/pixmeta";
   if (!MakeFolders(folder)) return std::nullopt;
   return folder + kSeparator;
+}
+
+std::optional<std::string> UserDataHome() {
+  // A relative XDG_DATA_HOME is ignored, as the XDG rules ask.
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/') {
+    std::string folder(data);
+    while (folder.ends_with(kSeparator)) folder.pop_back();
+    return folder + kSeparator;
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    return std::string(home) + "/.local/share/";
+  }
+  return std::nullopt;
 }
 
 }  // namespace pixmeta::platform

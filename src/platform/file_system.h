@@ -13,6 +13,8 @@
 namespace pixmeta::platform {
 
 inline constexpr char kSeparator = '/';
+// What follows the base name of a program file: nothing on POSIX.
+inline constexpr std::string_view kProgramExtension = "";
 
 struct FileInfo {
   int64_t size = 0;
@@ -180,6 +182,14 @@ struct ExecutablePath {
   std::string fileName;
 };
 ExecutablePath RunningExecutable();
+
+// Creates the folder and the folders above it that are missing (new ones for the user
+// alone); false when it is not a folder afterwards.
+bool MakeFolders(const std::string& path);
+
+// The per-user data folder ($XDG_DATA_HOME, by default ~/.local/share), ending in a
+// separator; none when neither is set. It is not created here.
+std::optional<std::string> UserDataHome();
 
 // The per-user folder for the program's state files ($XDG_STATE_HOME/pixmeta/, by default
 // ~/.local/state/pixmeta/), created when missing; none when it cannot be made.

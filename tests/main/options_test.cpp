@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <deque>
+#include <optional>
 
 #include "fixtures/lines.h"
 #include "fixtures/cli_runner.h"
@@ -199,11 +201,24 @@ TEST_F(OptionsTest, HashStringIsTheIdentHashOfTitleMakerAndAddress) {
 }
 
 TEST_F(OptionsTest, ShellEntryOptionsEndTheParse) {
+  // The entry goes into a data folder of the test's own, never the user's.
+  test::TempDir data;
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::optional<std::string> old = saved ? std::optional<std::string>(saved) : std::nullopt;
+  ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
   EXPECT_EQ(Parse({"-s", "--install-kml", "x.jpg"}), ParseOutcome::ShellEntryDone);
   EXPECT_EQ(FileArgs(), "");
   EXPECT_EQ(Parse({"/Uninstall-KML"}), ParseOutcome::ShellEntryDone);
-  EXPECT_THAT(Printed(), ElementsAre("The folder context-menu entry is not available yet.",
-                                     "The folder context-menu entry is not available yet."));
+  if (old) {
+    ::setenv("XDG_DATA_HOME", old->c_str(), 1);
+  } else {
+    ::unsetenv("XDG_DATA_HOME");
+  }
+  const std::vector<std::string> lines = Printed();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2],
+            "Directory Shell Extension Registered.. (right click on directory in explorer)");
+  EXPECT_EQ(lines.back(), "Directory Shell Extension Deleted from registy");
 }
 
 }  // namespace
