@@ -50,16 +50,23 @@ std::optional<std::string> ImageData(const std::string& path, std::string_view b
   return std::string(bytes.substr(sos));
 }
 
-// What the report of the file holds, as the loop builds it.
-std::string Report(TimgData& container, const std::string& path) {
-  platform::Console console(platform::Console::Target::Memory);
-  RunContext run(console, 64 << 10);
-  FileState file;
+// Loads the file and builds its report sections, as the loop does before any edit.
+platform::OpenedFile Load(TimgData& container, RunContext& run, FileState& file,
+                          const std::string& path) {
   file.path = path;
   platform::OpenedFile opened = platform::OpenForReading(path);
   container.LoadFile(path, opened);
   if (container.HasIptc()) container.Iptc()->LoadFromSegment(container.IptcSegment());
   AddReportSections(run, container, file);
+  return opened;
+}
+
+// What the report of the file holds, as the loop builds it.
+std::string Report(TimgData& container, const std::string& path) {
+  platform::Console console(platform::Console::Target::Memory);
+  RunContext run(console, 64 << 10);
+  FileState file;
+  Load(container, run, file, path);
   std::string text(file.report.Text());
   container.Reset();
   return text;
@@ -80,11 +87,7 @@ void EditFile(TimgData& container, const std::string& path, const Edits& edits) 
   s.clearOrientation = (edits.choices & 0x02) != 0;
   s.removeThumbnail = (edits.choices & 0x04) != 0;
   FileState file;
-  file.path = path;
-  platform::OpenedFile opened = platform::OpenForReading(path);
-  container.LoadFile(path, opened);
-  if (container.HasIptc()) container.Iptc()->LoadFromSegment(container.IptcSegment());
-  AddReportSections(run, container, file);
+  platform::OpenedFile opened = Load(container, run, file, path);
   if ((edits.choices & 0x08) != 0) {
     s.commentText = "Fuzzed \"user\" comment\\nsecond line";
     s.commentToExif = true;
