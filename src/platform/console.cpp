@@ -13,7 +13,10 @@ constexpr size_t kFlushThreshold = 1 << 16;
 
 }  // namespace
 
-Console::Console(Target target) : target_(target) {}
+Console::Console(Target target)
+    : target_(target),
+      status_(target == Target::StandardOutput),
+      outputIsTerminal_(status_.Available() && ::isatty(STDOUT_FILENO) == 1) {}
 
 Console::~Console() { Flush(); }
 
@@ -59,6 +62,10 @@ void Console::Flush() {
 }
 
 void Console::WriteOut(std::string_view text) {
+  if (text.empty()) return;
+  // On a terminal that shows the status line too, output starts on a blank line; the
+  // next update draws the status line again below it.
+  if (outputIsTerminal_) status_.Clear();
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
