@@ -21,8 +21,9 @@ Console::Console(Target target)
 Console::~Console() { Flush(); }
 
 void Console::WriteLine(std::string_view line) {
-  WriteText(line);
+  Append(line);
   pending_ += '\n';
+  FlushWhenFull();
 }
 
 void Console::WriteText(std::string_view text) {
@@ -33,9 +34,11 @@ void Console::WriteText(std::string_view text) {
     if (cut == std::string_view::npos) cut = text.find('\n', kFlushThreshold);
     if (cut == std::string_view::npos || cut + 1 == text.size()) break;
     Append(text.substr(0, cut + 1));
+    FlushWhenFull();
     text.remove_prefix(cut + 1);
   }
   Append(text);
+  if (!pending_.empty() && pending_.back() == '\n') FlushWhenFull();
 }
 
 void Console::WriteConverted(std::string_view text) {
@@ -50,8 +53,10 @@ void Console::WriteConverted(std::string_view text) {
   pending_ += text;
 }
 
-void Console::Append(std::string_view text) {
-  AppendOutputUtf8(pending_, text, true);
+void Console::Append(std::string_view text) { AppendOutputUtf8(pending_, text, true); }
+
+void Console::FlushWhenFull() {
+  // Only after a line end: runs that share one output file never split each other's lines.
   if (target_ == Target::StandardOutput && pending_.size() >= kFlushThreshold) Flush();
 }
 

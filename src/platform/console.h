@@ -34,6 +34,7 @@ class Console {
 
  private:
   void Append(std::string_view text);
+  void FlushWhenFull();
   void WriteOut(std::string_view text);
 
   Target target_;
