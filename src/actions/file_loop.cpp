@@ -12,6 +12,7 @@
 #include "actions/file_dates.h"
 #include "actions/file_state.h"
 #include "actions/json_output.h"
+#include "actions/progress.h"
 #include "actions/report.h"
 #include "actions/sql_reports.h"
 #include "exif/jpeg_container.h"
@@ -141,7 +142,9 @@ LoopOutcome RunFileLoop(RunContext& run) {
   // One file is looked up ahead, so a file knows whether others follow it.
   bool haveNext = files.Next(next, nextOpened);
   file.severalFiles = haveNext;
+  Progress progress(run);
   for (file.index = 0;; ++file.index) {
+    progress.Step(file.path);
     if (!ProcessFile(run, file, container, opened)) return LoopOutcome::JsonWritten;
     if (!haveNext) break;
     file.path.swap(next);

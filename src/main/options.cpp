@@ -320,7 +320,29 @@ bool ApplyFlag(std::string_view lowerArg, RunContext& run, ParseOutcome& outcome
   return true;
 }
 
+// The spellings of a row, split at its bars.
+void AddSpellings(std::string_view row, std::vector<std::string_view>& spellings) {
+  size_t start = 1;
+  for (size_t bar = row.find('|', start); bar != std::string_view::npos;
+       bar = row.find('|', start)) {
+    if (bar > start) spellings.push_back(row.substr(start, bar - start));
+    start = bar + 1;
+  }
+}
+
 }  // namespace
+
+std::vector<std::string_view> ParameterSpellings() {
+  std::vector<std::string_view> spellings;
+  for (const ParamRow& row : kParamRows) AddSpellings(row.spellings, spellings);
+  return spellings;
+}
+
+std::vector<std::string_view> FlagSpellings() {
+  std::vector<std::string_view> spellings;
+  for (const FlagRow& row : kFlagRows) AddSpellings(row.spellings, spellings);
+  return spellings;
+}
 
 ParseOutcome ParseCommandLine(const Arguments& args, RunContext& run) {
   if (args.empty()) {

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "actions/run_context.h"
 #include "util/arguments.h"
@@ -24,6 +25,11 @@ enum class ParseOutcome {
 // Reads the arguments (without the program path) into run.settings and logs each one in
 // run.infoLog. Help options print at once, in argument order.
 ParseOutcome ParseCommandLine(const Arguments& args, RunContext& run);
+
+// Every spelling of the parameter table and of the flag table, in table order: what the
+// manual page and the shell completion must name.
+std::vector<std::string_view> ParameterSpellings();
+std::vector<std::string_view> FlagSpellings();
 
 void PrintBanner(RunContext& run);
 void PrintSyntax(RunContext& run);

@@ -142,6 +142,12 @@ double LocalNow() {
   return UnixToLocalDays(static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9);
 }
 
+int64_t MonotonicMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
 std::string DateTimeText(double days) { return Format(days, true, true); }
 std::string DateText(double days) { return Format(days, true, false); }
 std::string TimeText(double days) { return Format(days, false, true); }

@@ -32,6 +32,9 @@ std::optional<double> LocalDaysToUnix(double localDays);
 
 double LocalNow();
 
+// Milliseconds of a clock that only moves forward, cheap enough to read once per file.
+int64_t MonotonicMilliseconds();
+
 std::string DateTimeText(double days);  // yyyy-mm-dd hh:nn:ss
 std::string DateText(double days);      // yyyy-mm-dd
 std::string TimeText(double days);      // hh:nn:ss

@@ -13,13 +13,17 @@ constexpr size_t kFlushThreshold = 1 << 16;
 
 }  // namespace
 
-Console::Console(Target target) : target_(target) {}
+Console::Console(Target target)
+    : target_(target),
+      status_(target == Target::StandardOutput),
+      outputIsTerminal_(status_.Available() && ::isatty(STDOUT_FILENO) == 1) {}
 
 Console::~Console() { Flush(); }
 
 void Console::WriteLine(std::string_view line) {
-  WriteText(line);
+  Append(line);
   pending_ += '\n';
+  FlushWhenFull();
 }
 
 void Console::WriteText(std::string_view text) {
@@ -30,9 +34,11 @@ void Console::WriteText(std::string_view text) {
     if (cut == std::string_view::npos) cut = text.find('\n', kFlushThreshold);
     if (cut == std::string_view::npos || cut + 1 == text.size()) break;
     Append(text.substr(0, cut + 1));
+    FlushWhenFull();
     text.remove_prefix(cut + 1);
   }
   Append(text);
+  if (!pending_.empty() && pending_.back() == '\n') FlushWhenFull();
 }
 
 void Console::WriteConverted(std::string_view text) {
@@ -47,8 +53,10 @@ void Console::WriteConverted(std::string_view text) {
   pending_ += text;
 }
 
-void Console::Append(std::string_view text) {
-  AppendOutputUtf8(pending_, text, true);
+void Console::Append(std::string_view text) { AppendOutputUtf8(pending_, text, true); }
+
+void Console::FlushWhenFull() {
+  // Only after a line end: runs that share one output file never split each other's lines.
   if (target_ == Target::StandardOutput && pending_.size() >= kFlushThreshold) Flush();
 }
 
@@ -59,6 +67,10 @@ void Console::Flush() {
 }
 
 void Console::WriteOut(std::string_view text) {
+  if (text.empty()) return;
+  // On a terminal that shows the status line too, output starts on a blank line; the
+  // next update draws the status line again below it.
+  if (outputIsTerminal_) status_.Clear();
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status_line.h"
+
 namespace pixmeta::platform {
 
 class Console {
@@ -27,12 +29,18 @@ class Console {
   // Everything written so far, for a Memory console.
   const std::string& Captured() const { return pending_; }
 
+  // The self-overwriting line on standard error; a Memory console has none.
+  StatusLine& status() { return status_; }
+
  private:
   void Append(std::string_view text);
-  static void WriteOut(std::string_view text);
+  void FlushWhenFull();
+  void WriteOut(std::string_view text);
 
   Target target_;
   std::string pending_;
+  StatusLine status_;
+  bool outputIsTerminal_;
 };
 
 }  // namespace pixmeta::platform
