@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,27 +26,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::IsSupersetOf;
 using ::testing::Not;
-
-// A photo whose image data is large: noise compresses badly.
-std::string LargePhoto() {
-  JpegPicture picture;
-  picture.width = 256;
-  picture.height = 256;
-  picture.quality = 95;
-  std::mt19937 noise(7);
-  picture.fill = [&noise](int, unsigned char* row) {
-    for (int x = 0; x < 256; ++x) row[x] = static_cast<unsigned char>(noise());
-  };
-  std::string jpeg = EncodeJpeg(picture);
-  // The harbour metadata in front of the image's own segments.
-  const std::string harbour = HarbourPhoto();
-  const JpegParts metadata = SplitJpeg(harbour);
-  std::string head = "\xFF\xD8";
-  for (const auto& [marker, bytes] : metadata.segments) {
-    if (marker >= 0xE0 || marker == 0xFE) head += bytes;
-  }
-  return head + jpeg.substr(2);
-}
 
 void ExpectUntouched(const CliSandbox& box, const std::string& path, const std::string& bytes,
                      const std::string& name) {
@@ -91,7 +69,7 @@ TEST(WriteBack, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
 
 TEST(WriteBack, AWriteThatFailsPartWayLeavesTheFileAsItWas) {
   CliSandbox box;
-  const std::string bytes = LargePhoto();
+  const std::string bytes = NoisyPhoto(256, 7);
   ASSERT_GT(bytes.size(), 40000u);
   const std::string path = box.dir().Write("work/p.jpg", bytes);
   // The limit lets the metadata through and stops the image data part-way.
