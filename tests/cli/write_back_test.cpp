@@ -114,6 +114,16 @@ TEST(WriteBack, PermissionsAreKeptAndALinkStillPointsAtTheRewrittenFile) {
   EXPECT_EQ(box.ErrorLog(), "");
 }
 
+TEST(WriteBack, AFileNamedTwiceIsEditedTwice) {
+  // The second name is looked up, and the file opened, before the first edit replaces it.
+  CliSandbox box;
+  box.dir().Write("work/p.jpg", HarbourPhoto());
+  const CliResult r = box.Run({"-q", "-ad=1", "p.jpg", "p.jpg"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_THAT(r.out, Not(HasSubstr("#ERROR")));
+  EXPECT_THAT(box.Run({"-s", "p.jpg"}).out, HasSubstr("DateTimeOriginal=2011:07:16 21:42:05"));
+}
+
 // exiftool's short output for the file: "Tag: value" lines.
 std::set<std::string> ExiftoolLines(const std::string& path, const std::string& tags) {
   const std::string command = "exiftool -a -S -m " + tags + " '" + path + "' 2>&1";
