@@ -124,31 +124,34 @@ std::string WithoutTimes(const std::string& log) {
 TEST(Concurrency, TwoRunsWritingTheirLogsLeaveEachLogWhole) {
   // Edits that every file refuses, so that both logs hold a line per file: logs larger than
   // a run keeps in memory, which it writes in several pieces. The runs name their files
-  // in folders of different name lengths, so a log mixed from both shows.
-  constexpr int kFiles = 2000;
+  // in folders of different name lengths, so a log mixed from both shows; long names make
+  // the logs large with few files.
+  constexpr int kFiles = 500;
   const CliSandbox box;
   const std::string refused = box.dir().Write("refused.jpg", MeadowPhoto());
   std::filesystem::permissions(refused, std::filesystem::perms::owner_read);
+  const std::string folderA = std::string(100, 'a') + "/";
+  const std::string folderB = std::string(120, 'b') + "/";
   std::vector<std::string> names;
-  for (const char* folder : {"a/", "bb/"}) {
+  for (const std::string& folder : {folderA, folderB}) {
     std::filesystem::create_directories(box.work() + folder);
   }
   for (int n = 0; n < kFiles; ++n) {
     names.push_back("p" + std::to_string(n) + ".jpg");
-    for (const char* folder : {"a/", "bb/"}) {
+    for (const std::string& folder : {folderA, folderB}) {
       std::filesystem::create_hard_link(refused, box.work() + folder + names.back());
     }
   }
-  const std::vector<std::string> argsA = Prefixed({"-q", "-c=x"}, "a/", names);
-  const std::vector<std::string> argsB = Prefixed({"-q", "-c=y"}, "bb/", names);
+  const std::vector<std::string> argsA = Prefixed({"-q", "-c=x"}, folderA, names);
+  const std::vector<std::string> argsB = Prefixed({"-q", "-c=y"}, folderB, names);
   ASSERT_EQ(box.Run(argsA).exitCode, 0);
   const std::string infoA = WithoutTimes(box.InfoLog());
   const std::string errorA = WithoutTimes(box.ErrorLog());
   ASSERT_EQ(box.Run(argsB).exitCode, 0);
   const std::string infoB = WithoutTimes(box.InfoLog());
   const std::string errorB = WithoutTimes(box.ErrorLog());
-  ASSERT_THAT(errorA, HasSubstr("#ERROR a/p1999.jpg: file is read-only"));
-  ASSERT_THAT(errorB, HasSubstr("#ERROR bb/p1999.jpg: file is read-only"));
+  ASSERT_THAT(errorA, HasSubstr("#ERROR " + folderA + "p499.jpg: file is read-only"));
+  ASSERT_THAT(errorB, HasSubstr("#ERROR " + folderB + "p499.jpg: file is read-only"));
   ASSERT_GT(errorA.size(), 64u << 10);
 
   for (int round = 0; round < 10; ++round) {
