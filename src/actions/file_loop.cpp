@@ -79,6 +79,10 @@ bool ProcessFile(RunContext& run, FileState& file, TimgData& container,
   platform::OpenedFile opened =
       found ? std::move(*found) : platform::OpenForReading(file.path);
   found.reset();
+  // A run that edits holds the file's lock from before the first read to after its new
+  // content has replaced it (the lock goes with `opened`, at the end of this function), so
+  // a second run at the same time waits and then reads, and edits, that new content.
+  if (s.Edits()) opened = platform::OpenForRewrite(file.path, std::move(opened));
   try {
     const TImgSize size(file.path, opened);
     if (size.IsValid()) {

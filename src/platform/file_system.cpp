@@ -1,6 +1,7 @@
 #include "platform/file_system.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +105,30 @@ OpenedFile OpenForReading(const std::string& path) {
   OpenedFile opened;
   opened.file = InputFile::Open(path, &opened.failure, &opened.reason);
   return opened;
+}
+
+OpenedFile OpenForRewrite(const std::string& path, OpenedFile opened) {
+  while (opened.file && opened.file->LockForRewrite()) {
+    struct stat now{};
+    // Vanished or replaced by anything but a file: the load and the rewrite report it.
+    if (::stat(path.c_str(), &now) != 0 || !S_ISREG(now.st_mode)) break;
+    const FileInfo& info = opened.file->Info();
+    if (static_cast<uint64_t>(now.st_dev) == info.device &&
+        static_cast<uint64_t>(now.st_ino) == info.inode) {
+      break;
+    }
+    opened = OpenForReading(path);
+  }
+  return opened;
+}
+
+bool InputFile::LockForRewrite() {
+  for (;;) {
+    if (::flock(fd_, LOCK_EX) == 0) return true;
+    // ENOLCK, EOPNOTSUPP, or EBADF where a network file system maps the lock onto a
+    // record lock that a file opened for reading cannot take.
+    if (errno != EINTR) return false;
+  }
 }
 
 InputFile::InputFile(InputFile&& other) noexcept

@@ -83,6 +83,10 @@ class InputFile {
   // Hands the kept head over, as far as it was read; the file reads it again if asked.
   ByteBuffer ReleaseHead();
 
+  // Waits for the exclusive lock that runs of this program take on a file they rewrite;
+  // it lasts until the file is closed. False when the file system keeps no such locks.
+  bool LockForRewrite();
+
  private:
   friend class RewrittenFile;
   explicit InputFile(int fd);
@@ -111,6 +115,13 @@ struct OpenedFile {
   std::string reason;
 };
 OpenedFile OpenForReading(const std::string& path);
+
+// The file under the path, opened and locked for a rewrite, so that two runs that edit it
+// at once take turns and the second reads what the first wrote. opened is the file as it
+// was opened before; while it waited for the lock, another run may have put its new file
+// in its place, which is then opened and locked instead. Where the file system keeps no
+// locks, the file is used unlocked.
+OpenedFile OpenForRewrite(const std::string& path, OpenedFile opened);
 
 // A new file that replaces its target only when it is complete: it is written under a
 // hidden temporary name in the target's folder and renamed over the target by Commit. So

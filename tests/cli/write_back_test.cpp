@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,27 +26,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::IsSupersetOf;
 using ::testing::Not;
-
-// A photo whose image data is large: noise compresses badly.
-std::string LargePhoto() {
-  JpegPicture picture;
-  picture.width = 256;
-  picture.height = 256;
-  picture.quality = 95;
-  std::mt19937 noise(7);
-  picture.fill = [&noise](int, unsigned char* row) {
-    for (int x = 0; x < 256; ++x) row[x] = static_cast<unsigned char>(noise());
-  };
-  std::string jpeg = EncodeJpeg(picture);
-  // The harbour metadata in front of the image's own segments.
-  const std::string harbour = HarbourPhoto();
-  const JpegParts metadata = SplitJpeg(harbour);
-  std::string head = "\xFF\xD8";
-  for (const auto& [marker, bytes] : metadata.segments) {
-    if (marker >= 0xE0 || marker == 0xFE) head += bytes;
-  }
-  return head + jpeg.substr(2);
-}
 
 void ExpectUntouched(const CliSandbox& box, const std::string& path, const std::string& bytes,
                      const std::string& name) {
@@ -91,7 +69,7 @@ TEST(WriteBack, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
 
 TEST(WriteBack, AWriteThatFailsPartWayLeavesTheFileAsItWas) {
   CliSandbox box;
-  const std::string bytes = LargePhoto();
+  const std::string bytes = NoisyPhoto(256, 7);
   ASSERT_GT(bytes.size(), 40000u);
   const std::string path = box.dir().Write("work/p.jpg", bytes);
   // The limit lets the metadata through and stops the image data part-way.
@@ -134,6 +112,16 @@ TEST(WriteBack, PermissionsAreKeptAndALinkStillPointsAtTheRewrittenFile) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(SegmentsWith(SplitJpeg(ReadBytes(path)), 0xFE).at(0).substr(4), "Linked");
   EXPECT_EQ(box.ErrorLog(), "");
+}
+
+TEST(WriteBack, AFileNamedTwiceIsEditedTwice) {
+  // The second name is looked up, and the file opened, before the first edit replaces it.
+  CliSandbox box;
+  box.dir().Write("work/p.jpg", HarbourPhoto());
+  const CliResult r = box.Run({"-q", "-ad=1", "p.jpg", "p.jpg"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_THAT(r.out, Not(HasSubstr("#ERROR")));
+  EXPECT_THAT(box.Run({"-s", "p.jpg"}).out, HasSubstr("DateTimeOriginal=2011:07:16 21:42:05"));
 }
 
 // exiftool's short output for the file: "Tag: value" lines.

@@ -1,11 +1,17 @@
 #include "platform/file_system.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "fixtures/temp_dir.h"
 
@@ -73,6 +79,72 @@ TEST(ReplacingFile, ANewFileGetsTheUsualPermissions) {
   struct stat st{};
   ASSERT_EQ(::stat((dir.path() + "new.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+// The first bytes of the opened file.
+std::string Start(OpenedFile& opened, size_t count) {
+  std::string bytes;
+  if (opened.file) opened.file->ReadInto(bytes, count);
+  return bytes;
+}
+
+// Whether another open of the file could take its lock now.
+bool LockIsFree(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (fd >= 0) ::close(fd);
+  return free;
+}
+
+TEST(OpenForRewrite, TheLockLastsUntilTheFileIsClosed) {
+  TempDir dir;
+  const std::string path = dir.Write("p.jpg", "old bytes");
+  std::optional<OpenedFile> opened = OpenForRewrite(path, OpenForReading(path));
+  ASSERT_TRUE(opened->file);
+  EXPECT_FALSE(LockIsFree(path));
+  opened.reset();
+  EXPECT_TRUE(LockIsFree(path));
+}
+
+TEST(OpenForRewrite, AFileRenamedOverTheOpenedOneIsOpenedInstead) {
+  TempDir dir;
+  const std::string path = dir.Write("p.jpg", "old bytes");
+  {
+    OpenedFile before = OpenForReading(path);
+    const std::string replacement = dir.Write(".p.jpg.new", "new bytes");
+    ASSERT_EQ(::rename(replacement.c_str(), path.c_str()), 0);
+    OpenedFile opened = OpenForRewrite(path, std::move(before));
+    EXPECT_EQ(Start(opened, 9), "new bytes");
+    EXPECT_EQ(opened.file->Info().inode, StatFile(path)->inode);
+  }
+
+  // Gone meanwhile: the file stays as it was opened, for the load and the rewrite to report.
+  OpenedFile vanishing = OpenForReading(path);
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  OpenedFile kept = OpenForRewrite(path, std::move(vanishing));
+  EXPECT_EQ(Start(kept, 9), "new bytes");
+}
+
+TEST(OpenForRewrite, WaitsForTheRunHoldingTheLockAndReadsItsResult) {
+  TempDir dir;
+  const std::string path = dir.Write("p.jpg", "old bytes");
+  // Another run: it holds the lock while it writes its new file and renames it over.
+  const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(other, LOCK_EX), 0);
+  std::atomic<bool> done = false;
+  std::string read;
+  std::thread waiter([&] {
+    OpenedFile opened = OpenForRewrite(path, OpenForReading(path));
+    read = Start(opened, 9);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(done);
+  const std::string replacement = dir.Write(".p.jpg.new", "new bytes");
+  ASSERT_EQ(::rename(replacement.c_str(), path.c_str()), 0);
+  ::close(other);
+  waiter.join();
+  EXPECT_EQ(read, "new bytes");
 }
 
 TEST(SpillFile, ReadsBackWhatWasAppended) {
