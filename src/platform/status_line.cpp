@@ -60,8 +60,8 @@ void StatusLine::Show(std::string_view text) {
     }
     columns = room;
   }
-  line_.assign("\r");
-  if (start > 0) line_ += "...";
+  line_.assign(1, '\r');
+  if (start > 0) line_.append(3, '.');
   line_.append(utf8, start);
   if (shownColumns_ > columns) line_.append(shownColumns_ - columns, ' ');
   WriteError(line_);
@@ -70,9 +70,9 @@ void StatusLine::Show(std::string_view text) {
 
 void StatusLine::Clear() {
   if (shownColumns_ == 0) return;
-  line_.assign("\r");
-  line_.append(shownColumns_, ' ');
-  line_ += '\r';
+  line_.assign(shownColumns_ + 2, ' ');
+  line_.front() = '\r';
+  line_.back() = '\r';
   WriteError(line_);
   shownColumns_ = 0;
 }

@@ -137,7 +137,7 @@ TEST(Concurrency, TwoRunsWritingTheirLogsLeaveEachLogWhole) {
     std::filesystem::create_directories(box.work() + folder);
   }
   for (int n = 0; n < kFiles; ++n) {
-    names.push_back("p" + std::to_string(n) + ".jpg");
+    names.push_back(std::string("p").append(std::to_string(n)).append(".jpg"));
     for (const std::string& folder : {folderA, folderB}) {
       std::filesystem::create_hard_link(refused, box.work() + folder + names.back());
     }

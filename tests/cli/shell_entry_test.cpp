@@ -38,7 +38,8 @@ struct EntrySandbox {
     return box.Run({option}, "", {"XDG_DATA_HOME=" + data});
   }
   std::string Listing() const {
-    const std::string program = "\"" + box.binary() + "\"";
+    std::string program = "\"";
+    program.append(box.binary()).append("\"");
     return "\n\rShell Context Menu Extension:\n\rMUIVerb=PixMeta KML\n\rIcon=" + program +
            "\n\rCommand=" + program + " -kml -o=\"%1/_pixmeta.kml\" \"%1/*.jpg\"\n\r\n";
   }
