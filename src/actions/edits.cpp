@@ -65,7 +65,15 @@ void AdjustDates(RunContext& run, FileState& file, TimgData& container) {
     return;
   }
   const std::string before = DateNoticeText(exif);
-  exif->ShiftDates(s.adjustDays, s.adjustHours, s.adjustMinutes, s.adjustSeconds);
+  switch (exif->ShiftDates(s.adjustDays, s.adjustHours, s.adjustMinutes, s.adjustSeconds)) {
+    case TImageInfo::DateShift::Shifted:
+      break;
+    case TImageInfo::DateShift::NothingToShift:
+      return;
+    case TImageInfo::DateShift::SharedBytes:
+      AddError(run, file, "EXIF date shares its bytes with another value, DateTime not adjusted");
+      return;
+  }
   file.fileChanged = true;
   if (!s.quiet) {
     run.console.WriteLine("DateTime adjusted: " + before + " -> " + DateNoticeText(exif));
@@ -77,6 +85,10 @@ void ClearOrientation(RunContext& run, FileState& file, TimgData& container) {
   TImageInfo* exif = container.Exif();
   const int32_t value = exif != nullptr ? exif->GetInt("Orientation") : 1;
   if (!container.HasExif() || exif == nullptr || value == 1) return;
+  if (exif->ValueSharesBytes("Orientation")) {
+    AddError(run, file, "EXIF Orientation shares its bytes with another value, not cleared");
+    return;
+  }
   if (!exif->SetValueByName("Orientation", 1)) return;
   file.fileChanged = true;
   if (!run.settings.quiet) {
@@ -108,6 +120,10 @@ void EditUserComment(RunContext& run, FileState& file, TimgData& container) {
   // the prefix nothing of the text would land.
   if (!text.empty() && exif->userCommentLen < 1) {
     AddError(run, file, "EXIF Comment error?");
+    return;
+  }
+  if (exif->ValueSharesBytes("UserComment")) {
+    AddError(run, file, "EXIF UserComment shares its bytes with another value, not set");
     return;
   }
   if (!exif->SetTextByName("UserComment", value)) {

@@ -125,6 +125,7 @@ std::string TImageInfo::ValueText(std::string_view raw, int32_t type, const TagR
 
 void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t length) {
   if (walkedCount_ == kMaxDirectories) return;
+  if (walkedCount_ == 0) block_ = buffer;
   visited_[walkedCount_] = {start, base};
   tables_[walkedCount_] = {0, 0};
   ++walkedCount_;
@@ -144,6 +145,7 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
   }
   tables_[walkedCount_ - 1] = {start, end};
   NoteReferenced(start, end + 4 - start);  // the table and its next-directory offset
+  NoteBytes(ClampedBytes(buffer, start, end - start), true);
   if (kind == kMainDirectory && thumbOffset == 0 && !isTiff) {
     if (const std::optional<uint32_t> next = Read32(end)) {
       thumbOffset = *next;
@@ -167,6 +169,8 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
     }
     const std::string_view raw = ClampedBytes(slot, p, size);
     if (size >= 5) NoteReferenced(p, static_cast<int64_t>(raw.size()));
+    // A value cut short by the block's end is not one a camera wrote.
+    if (static_cast<int64_t>(raw.size()) == size) NoteBytes(raw, false);
     const TagRow& row = FindRowByTag(tag, kind);
     // Once the list's text budget cannot take this value, it is not listed, and only the
     // head of it that a special tag keeps is made into text.
@@ -289,6 +293,7 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     return;
   }
   const auto makerSize = static_cast<int64_t>(makerBytes.size());
+  NoteBytes(ClampedBytes(makerBytes, dirOffset + 1, 2 + 12 * int64_t{*count}), true);
   for (int64_t i = 0; i < *count && tags.size() < kMaxListedTags; ++i) {
     const int64_t h = dirOffset + 12 * i + 3;
     // The whole entry must be there: a cut-off value field would be taken for an offset.
@@ -312,6 +317,7 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
     if (!inside) NoteReferenced(exifBase + m, static_cast<int64_t>(raw.size()));
+    if (static_cast<int64_t>(raw.size()) == size) NoteBytes(raw, false);
     if (listedText_ + raw.size() > kMaxListedText) continue;
     const int rowIndex = FindTableIndex(tag, table);
     // An entry without a row is neither decoded nor listed.

@@ -65,16 +65,26 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   // was read; the entries' raw bytes view the segment and so show the edit. A write that
   // does not lie in the segment writes nothing.
 
+  // Whether the count bytes from pos hold part of a value, a directory or a maker note
+  // other than the one value that starts at pos: some cameras write values that overlap,
+  // and writing one would change another.
+  bool SharesBytes(int64_t pos, int64_t count) const;
+  // The same for the value of the first entry named name; false without one.
+  bool ValueSharesBytes(std::string_view name) const;
+
+  enum class DateShift { Shifted, NothingToShift, SharedBytes };
   // Moves DateTime, DateTimeOriginal and DateTimeDigitized by the same offset; a field that
-  // does not hold a valid date is left as it is.
-  void ShiftDates(int32_t days, int32_t hours, int32_t minutes, int32_t seconds);
+  // does not hold a valid date is left as it is. Nothing is written when no field holds a
+  // date, or when a date shares its bytes with another value.
+  DateShift ShiftDates(int32_t days, int32_t hours, int32_t minutes, int32_t seconds);
   // Overwrites the first element of a 2- or 4-byte numeric entry; whether it wrote.
   bool SetValueByName(std::string_view name, int32_t value);
   // Overwrites a value with text, cut or padded with zero bytes to the value's size, whose
   // last byte stays 0; whether it wrote.
   bool SetTextByName(std::string_view name, std::string_view text);
-  // Unlinks IFD1, and cuts the block before it when nothing the other directories refer to
-  // lies at or after it; false when the block has no IFD1 link.
+  // Unlinks IFD1, and cuts the block before it when IFD1, its values and the thumbnail are
+  // all that lies from there to the block's end (padding aside); false when the block has
+  // no IFD1 link or the link shares its bytes with a value.
   bool RemoveThumbnail();
   // Writes the image's height and width over the entries that gave height and width, each
   // in the width of its SHORT or LONG; nothing when either was 0 or both are unchanged, and
@@ -141,6 +151,13 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   std::optional<double> TryReadDateAt(int64_t pos) const;
   // Notes that the walk uses count bytes from pos.
   void NoteReferenced(int64_t pos, int64_t count);
+  // Notes where a value or a directory's entry table lies in the EXIF block: raw views the
+  // block, or the maker note inside it.
+  void NoteBytes(std::string_view raw, bool table);
+  // Writes bytes at pos unless they share bytes with another value.
+  bool Patch(int64_t pos, std::string_view bytes);
+  // Whether IFD1, its values, its thumbnail and padding are all that lies from IFD1 on.
+  bool Ifd1IsTheTail(int64_t ifd1Pos) const;
   bool WriteDimension(int64_t pos, int32_t type, int32_t value);
 
   TimgData& owner_;
@@ -158,6 +175,17 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   int64_t nextIfdPos_ = 0;  // where thumbOffset was read
   // One past the last byte of the directories and values walked, maker-note values too.
   int64_t referencedEnd_ = 0;
+  // Where each value and entry table the walk met lies, [start, end) in block positions.
+  struct Span {
+    int64_t start = 0;
+    int64_t end = 0;
+    bool table = false;
+  };
+  std::vector<Span> spans_;
+  // Real blocks hold a few hundred values; past this bound every byte counts as shared, so
+  // a hostile block costs neither memory nor time and is never edited.
+  static constexpr size_t kMaxSpans = 1 << 16;
+  std::string_view block_;  // the EXIF block the walk started in
   int depth_ = 0;
   // Bytes of value text held by the tag list. Entries whose values all point at the same
   // long bytes would otherwise make a 64 KB block hold gigabytes of copies.

@@ -86,24 +86,21 @@ bool JpegImage::ReadSegments(platform::InputFile& source, std::string& errorText
   if (!source.Seek(0) || source.ReadInto(header_, 2) != 2 || header_ != "\xFF\xD8") {
     return fail("it does not start as a JPEG file");
   }
-  // Where each segment lies in header_ (fill bytes left out), whose views are made once it
-  // is complete.
-  std::vector<std::pair<size_t, size_t>> places;
   uint8_t marker = 0;
   while (marker != kMarkerSos) {
-    const size_t start = header_.size();
     std::optional<unsigned char> byte = source.ReadByte();
     if (byte != 0xFF) return fail("no marker where a segment should begin");
-    // Fill bytes before the marker code belong to no segment.
-    while (byte == 0xFF) byte = source.ReadByte();
+    // Fill bytes are kept: the new file holds the header as it stands.
+    while (byte == 0xFF) {
+      header_ += '\xFF';
+      byte = source.ReadByte();
+    }
     if (!byte) return fail("the file ends before its image data");
     marker = *byte;
-    const uint64_t offset = source.Position() - 2;
     if (marker == kMarkerEoi || marker == 0x01 || marker == 0x00 ||
         (marker >= 0xD0 && marker <= 0xD8)) {
       return fail("no image data before the end of the header");
     }
-    header_ += '\xFF';
     header_ += static_cast<char>(marker);
     if (source.ReadInto(header_, 2) != 2) return fail("the file ends inside a segment");
     const size_t length = static_cast<unsigned char>(header_[header_.size() - 2]) * 256u +
@@ -113,16 +110,29 @@ bool JpegImage::ReadSegments(platform::InputFile& source, std::string& errorText
     if (source.ReadInto(header_, length - 2) != length - 2) {
       return fail("the file ends inside a segment");
     }
-    places.emplace_back(start, header_.size() - start);
-    segments_.push_back({marker, offset, {}});
   }
-  for (size_t i = 0; i < segments_.size(); ++i) {
-    segments_[i].bytes = std::string_view(header_).substr(places[i].first, places[i].second);
-  }
+  segments_ = SegmentsOf(header_);
   scanOffset_ = source.Position();
   const auto fileSize = static_cast<uint64_t>(source.Info().size);
   scanLength_ = fileSize > scanOffset_ ? fileSize - scanOffset_ : 0;
   return true;
+}
+
+std::vector<JpegImage::Segment> JpegImage::SegmentsOf(std::string_view header) {
+  std::vector<Segment> segments;
+  size_t pos = 2;
+  while (pos < header.size() && header[pos] == '\xFF') {
+    while (pos + 1 < header.size() && header[pos + 1] == '\xFF') ++pos;
+    if (pos + 4 > header.size()) break;
+    const size_t length = static_cast<unsigned char>(header[pos + 2]) * 256u +
+                          static_cast<unsigned char>(header[pos + 3]);
+    if (length < 2 || pos + 2 + length > header.size()) break;
+    const auto marker = static_cast<uint8_t>(header[pos + 1]);
+    segments.push_back({marker, pos, header.substr(pos, 2 + length)});
+    pos += 2 + length;
+    if (marker == kMarkerSos) break;
+  }
+  return segments;
 }
 
 }  // namespace pixmeta

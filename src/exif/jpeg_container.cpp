@@ -1,5 +1,6 @@
 #include "exif/jpeg_container.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "exif/tag_dictionary.h"
@@ -41,6 +42,9 @@ TimgData::~TimgData() = default;
 void TimgData::Reset() {
   slotCount_ = 0;
   exifSlot_ = iptcSlot_ = commentSlot_ = jfifSlot_ = 0;
+  iptcBytes_ = {};
+  exifPatches_.clear();
+  exifShortened_ = commentSet_ = iptcSet_ = false;
   fileName_.clear();
   fileModifiedUnix_ = 0;
   fileSize_ = 0;
@@ -109,6 +113,7 @@ bool TimgData::ReadJpegSegments(platform::InputFile& file) {
     slot.bytes = head_.view().substr(start, size);
     slot.fileOffset = static_cast<int64_t>(start) - 2;
   }
+  if (iptcSlot_ != 0) JoinIptcSegments();
   if (exifSlot_ != 0) {
     CreateExif();
     buffer = SlotRef(exifSlot_).bytes;
@@ -161,7 +166,8 @@ bool TimgData::WalkSegments(platform::InputFile& file,
           --slotCount_;  // a further APP1 (such as XMP) is not kept; the next segment reuses the slot
           break;
         }
-        exifSlot_ = slotCount_;
+        // An APP1 of another kind (XMP) may come first; it stays in its slot.
+        if (file.Head().substr(start + 2, 4) == "Exif") exifSlot_ = slotCount_;
         break;
       case kMarkerApp13:
         if (iptcSlot_ == 0) {
@@ -251,6 +257,50 @@ std::string TimgData::GetComment() const {
   return std::string(ClampedBytes(bytes, 3, n - 2));
 }
 
+namespace {
+
+constexpr std::string_view kResources{"Photoshop 3.0\0", 14};
+
+// Whether the image resources of an APP13 payload (after its signature) end inside a
+// resource, which then goes on in the next APP13 segment.
+bool EndsInsideAResource(std::string_view resources) {
+  const tEndInd reader{.bigEndian = true, .buffer = resources};
+  uint64_t pos = 0;
+  while (pos < resources.size()) {
+    // Type, id, the name (a length byte and the text, padded to an even count), size, data.
+    if (pos + 7 > resources.size()) return true;
+    const uint64_t name = (static_cast<unsigned char>(resources[pos + 6]) + 2u) & ~uint64_t{1};
+    if (pos + 6 + name + 4 > resources.size()) return true;
+    const uint32_t size = reader.Read32At(static_cast<int64_t>(pos + 6 + name + 1));
+    const uint64_t end = pos + 6 + name + 4 + size;
+    if (end > resources.size()) return true;
+    pos = end + (size & 1);  // the data is padded to an even count
+  }
+  return false;
+}
+
+}  // namespace
+
+void TimgData::JoinIptcSegments() {
+  iptcBytes_ = Slot(iptcSlot_).bytes;
+  if (iptcBytes_.substr(2, kResources.size()) != kResources) return;
+  // Resources too large for one segment go on in the next ones, each with its own signature.
+  std::unique_ptr<std::string> joined;
+  for (int n = iptcSlot_ + 1; n <= slotCount_; ++n) {
+    const std::string_view stream = joined ? std::string_view(*joined) : iptcBytes_;
+    if (!EndsInsideAResource(stream.substr(2 + kResources.size()))) break;
+    const tSection& slot = Slot(n);
+    if (slot.marker != kMarkerApp13 || slot.bytes.substr(2, kResources.size()) != kResources) {
+      continue;
+    }
+    if (!joined) joined = std::make_unique<std::string>(iptcBytes_);
+    joined->append(slot.bytes.substr(2 + kResources.size()));
+  }
+  if (!joined) return;
+  iptcBytes_ = *joined;
+  madeSegments_.push_back(std::move(joined));
+}
+
 bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payload) {
   if (payload.size() > kMaxPayload) return false;
   if (slotRef == 0) {
@@ -270,24 +320,34 @@ bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payl
   slot.length = static_cast<int32_t>(n);
   slot.marker = marker;
   madeSegments_.push_back(std::move(made));
+  if (marker == kMarkerApp13) {
+    iptcSet_ = true;
+    iptcBytes_ = slot.bytes;
+  } else {
+    commentSet_ = true;
+  }
   return true;
 }
 
-std::span<char> TimgData::PatchableExif() {
-  if (exifSlot_ == 0) return {};
-  const std::string_view bytes = Slot(exifSlot_).bytes;
+bool TimgData::PatchExif(int64_t pos, std::string_view bytes) {
+  if (exifSlot_ == 0) return false;
+  const std::string_view slot = Slot(exifSlot_).bytes;
+  if (!FitsIn(slot.size(), pos, static_cast<int64_t>(bytes.size()))) return false;
   // The EXIF segment is always a view of the head, which the container owns.
-  const auto start = static_cast<size_t>(bytes.data() - head_.data());
-  return {head_.data() + start, bytes.size()};
+  char* start = head_.data() + (slot.data() - head_.data());
+  std::copy(bytes.begin(), bytes.end(), start + (pos - 1));
+  exifPatches_.emplace_back(pos, pos + static_cast<int64_t>(bytes.size()));
+  return true;
 }
 
 bool TimgData::ShortenExif(size_t length) {
   if (exifSlot_ == 0) return false;
   tSection& slot = SlotRef(exifSlot_);
   if (length < 2 || length >= slot.bytes.size()) return false;
-  const std::span<char> bytes = PatchableExif();
+  char* bytes = head_.data() + (slot.bytes.data() - head_.data());
   bytes[0] = static_cast<char>(length >> 8);
   bytes[1] = static_cast<char>(length & 0xFF);
+  exifShortened_ = true;
   slot.bytes = slot.bytes.substr(0, length);
   slot.length = static_cast<int32_t>(length);
   buffer = slot.bytes;
@@ -309,9 +369,7 @@ bool TimgData::CreateEmptyIptc() {
   return true;
 }
 
-std::string_view TimgData::IptcSegment() const {
-  return iptcSlot_ != 0 ? std::string_view(Slot(iptcSlot_).bytes) : std::string_view();
-}
+std::string_view TimgData::IptcSegment() const { return iptcSlot_ != 0 ? iptcBytes_ : std::string_view(); }
 
 std::string TimgData::ReadIptcSegment(const std::string& path) {
   TimgData other(kListTexts);

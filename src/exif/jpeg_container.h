@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -23,6 +24,7 @@
 namespace pixmeta {
 
 class JpegImage;
+class HeaderSplices;
 
 // One kept segment.
 struct tSection {
@@ -73,12 +75,20 @@ class TimgData final : public tEndInd, public IptcHost {
   // makes a new segment or shortens the slot's view, and never moves or frees bytes that
   // something may still view.
 
-  // The EXIF segment's bytes for an edit that keeps their length (positions as the EXIF
-  // object counts them); empty without one.
-  std::span<char> PatchableExif();
+  // Writes bytes over the EXIF segment's bytes from position pos (as the EXIF object counts
+  // positions), keeping its length, and notes the range as edited; false, and nothing
+  // written, without an EXIF segment or when the bytes do not lie in it.
+  bool PatchExif(int64_t pos, std::string_view bytes);
   // Shortens the EXIF segment to length bytes (its length field included) and stores the
   // new length in that field; false when there is none or it is not longer.
   bool ShortenExif(size_t length);
+  // The [position, end) ranges of the EXIF segment that edits wrote, and whether an edit
+  // shortened it.
+  const std::vector<std::pair<int64_t, int64_t>>& ExifPatches() const { return exifPatches_; }
+  bool ExifShortened() const { return exifShortened_; }
+  // Whether SetComment or SetIptcBytes replaced or added that segment since the load.
+  bool CommentSet() const { return commentSet_; }
+  bool IptcBytesSet() const { return iptcSet_; }
   // Replace the comment or APP13 segment, or append it in a new slot; false when the text
   // does not fit a segment or no slot is left.
   bool SetComment(std::string_view text);
@@ -86,17 +96,17 @@ class TimgData final : public tEndInd, public IptcHost {
   // An empty APP13 segment and a new, empty IPTC object; false when no slot is left.
   bool CreateEmptyIptc();
 
-  // Appends SOI and the metadata segments the program writes: the EXIF segment (else the
-  // APP0, else a default JFIF APP0), the APP13 and the comment, each as 0xFF, its marker
-  // and its bytes; earlierComments (whole COM segments) go just before the comment.
-  // Returns the number of bytes appended.
-  size_t WriteHeaderSegments(std::string& out, std::string_view earlierComments = {}) const;
-  // Replaces the file under path with SOI, these segments, every other segment of image
-  // (which was loaded from the same file) once and in order, and the compressed image data
-  // as it stands; with updateDimensions the EXIF pixel size is set from the image's frame
-  // first. The original stays as it was when anything fails: false, with errorText.
+  // Replaces the file under path with image's file (which the container was loaded from)
+  // as it stands but for the segments edited since the load: the EXIF, comment and APP13
+  // segments are replaced where they stand, and a comment or APP13 segment the file did not
+  // have is added; every other byte is kept. With updateDimensions the EXIF pixel size is
+  // set from the image's frame first. Before the file is replaced, the new header is read
+  // again and must read as the old one but for the edits. The original stays as it was
+  // when anything fails: false, with errorText. alter, when given, changes the new header
+  // before that check, so tests can see the check refuse a header that went wrong.
+  using HeaderAlteration = std::function<void(std::string& header)>;
   bool SaveWithImage(const JpegImage& image, const std::string& path, bool updateDimensions,
-                     std::string& errorText);
+                     std::string& errorText, const HeaderAlteration& alter = {});
 
   // Adds the file facts, the EXIF block and the IPTC block as an XML-like block; false, and
   // nothing added, when the file can no longer be found.
@@ -120,6 +130,7 @@ class TimgData final : public tEndInd, public IptcHost {
   int CommentSlot() const { return commentSlot_; }
   int JfifSlot() const { return jfifSlot_; }
   const std::string& FileName() const { return fileName_; }
+  MakerNoteReader MakerReader() const { return makerNoteReader_; }
   // The last-write time at load, as a local day count.
   double FileDate() const;
   int64_t FileSize() const { return fileSize_; }
@@ -133,6 +144,11 @@ class TimgData final : public tEndInd, public IptcHost {
   void ParseJpegExif();
   void CreateExif();
   bool StoreSegment(int& slotRef, uint32_t marker, std::string_view payload);
+  // Joins an image-resource block split over several APP13 segments for its readers.
+  void JoinIptcSegments();
+  // Notes in splices what the edits since the load change in image's header; false, with
+  // errorText, when an edited segment is no longer where it was read.
+  bool PlanSplices(const JpegImage& image, HeaderSplices& splices, std::string& errorText) const;
   tSection& SlotRef(int n) { return slots_.at(static_cast<size_t>(n - 1)); }
 
   int32_t listMode_;
@@ -148,6 +164,12 @@ class TimgData final : public tEndInd, public IptcHost {
   int iptcSlot_ = 0;
   int commentSlot_ = 0;
   int jfifSlot_ = 0;
+  // The APP13 bytes the IPTC object reads: the iptc slot's, or several joined.
+  std::string_view iptcBytes_;
+  std::vector<std::pair<int64_t, int64_t>> exifPatches_;
+  bool exifShortened_ = false;
+  bool commentSet_ = false;
+  bool iptcSet_ = false;
   bool readingTiff_ = false;
   std::string fileName_;
   double fileModifiedUnix_ = 0;

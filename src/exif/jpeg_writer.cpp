@@ -1,75 +1,162 @@
-// Writing a JPEG file anew from the container's segments and the file's image data.
+// Writing an edited file: the file's own bytes with the edited segments spliced in, read
+// again before they replace the file.
+#include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "exif/header_splices.h"
 #include "exif/jpeg_codec.h"
 #include "exif/jpeg_container.h"
+#include "exif/rewrite_check.h"
 #include "platform/rewritten_file.h"
 
 namespace pixmeta {
 namespace {
 
+using Segment = JpegImage::Segment;
+
+constexpr uint8_t kMarkerApp0 = 0xE0;
+constexpr uint8_t kMarkerApp1 = 0xE1;
+constexpr uint8_t kMarkerApp2 = 0xE2;
+constexpr uint8_t kMarkerApp13 = 0xED;
 constexpr uint8_t kMarkerCom = 0xFE;
+constexpr uint16_t kTagMpEntry = 0xB002;
+constexpr int64_t kMpEntrySize = 16;
 
-// Length 16, "JFIF", version 1.02, 300 dots per inch both ways, no thumbnail.
-constexpr std::string_view kDefaultJfif{
-    "\xFF\xE0\x00\x10JFIF\x00\x01\x02\x01\x01\x2C\x01\x2C\x00\x00", 18};
+std::string SegmentBytes(const tSection& slot) {
+  std::string bytes;
+  bytes.reserve(2 + slot.bytes.size());
+  bytes += '\xFF';
+  bytes += static_cast<char>(slot.marker);
+  bytes += slot.bytes;
+  return bytes;
+}
 
-void AppendSegment(std::string& out, const tSection& slot) {
-  out += '\xFF';
-  out += static_cast<char>(slot.marker);
-  out += slot.bytes;
+const Segment* SegmentAt(const std::vector<Segment>& segments, int64_t offset) {
+  for (const Segment& segment : segments) {
+    if (static_cast<int64_t>(segment.offset) == offset) return &segment;
+  }
+  return nullptr;
+}
+
+bool IsMultiPicture(const Segment& segment) {
+  return segment.marker == kMarkerApp2 && segment.bytes.substr(4, 4) == std::string_view("MPF\0", 4);
+}
+
+// The multi-picture index with the offsets of its later pictures moved by growth: they
+// count from the index, and everything between it and the pictures after the image data
+// moves by that much. None when it holds no offsets that could be read.
+std::optional<std::string> MovedPictures(std::string_view segment, int64_t growth) {
+  constexpr size_t kTiffStart = 8;  // 0xFF, marker, length, "MPF\0"
+  std::string moved(segment);
+  const std::span<char> tiff = std::span(moved).subspan(std::min(kTiffStart, moved.size()));
+  tEndInd reader{.bigEndian = segment.substr(kTiffStart, 2) == "MM",
+                 .buffer = std::string_view(moved).substr(std::min(kTiffStart, moved.size()))};
+  const std::optional<uint32_t> ifd = reader.Read32(5);
+  const std::optional<uint16_t> count = ifd ? reader.Read16(int64_t{*ifd} + 1) : std::nullopt;
+  if (!count) return std::nullopt;
+  bool changed = false;
+  for (int64_t i = 0; i < *count; ++i) {
+    const int64_t e = int64_t{*ifd} + 3 + 12 * i;
+    const std::optional<uint16_t> tag = reader.Read16(e);
+    const std::optional<uint32_t> size = reader.Read32(e + 4);
+    const std::optional<uint32_t> values = reader.Read32(e + 8);
+    if (!tag || !size || !values || *tag != kTagMpEntry) continue;
+    for (int64_t p = int64_t{*values} + 1; p + kMpEntrySize <= int64_t{*values} + 1 + *size;
+         p += kMpEntrySize) {
+      const std::optional<uint32_t> offset = reader.Read32(p + 8);
+      // The first picture is the file itself, at offset 0.
+      if (!offset || *offset == 0) continue;
+      const int64_t now = int64_t{*offset} + growth;
+      if (now <= 0 || now > UINT32_MAX) return std::nullopt;
+      changed = Write32(tiff, p + 8, static_cast<uint32_t>(now), reader.bigEndian) || changed;
+    }
+  }
+  if (!changed) return std::nullopt;
+  return moved;
 }
 
 }  // namespace
 
-size_t TimgData::WriteHeaderSegments(std::string& out, std::string_view earlierComments) const {
-  const size_t before = out.size();
-  out += "\xFF\xD8";
-  if (exifSlot_ != 0) {
-    AppendSegment(out, Slot(exifSlot_));
-  } else if (jfifSlot_ != 0) {
-    AppendSegment(out, Slot(jfifSlot_));
-  } else {
-    out += kDefaultJfif;
+bool TimgData::PlanSplices(const JpegImage& image, HeaderSplices& splices,
+                           std::string& errorText) const {
+  const std::vector<Segment>& segments = image.Segments();
+  if (exifSlot_ != 0 && (!exifPatches_.empty() || exifShortened_)) {
+    const tSection& slot = Slot(exifSlot_);
+    const Segment* old = SegmentAt(segments, slot.fileOffset);
+    if (old == nullptr || old->marker != kMarkerApp1) {
+      errorText = "its EXIF segment is no longer where it was read";
+      return false;
+    }
+    splices.Replace(old->offset, old->bytes.size(), SegmentBytes(slot));
   }
-  if (iptcSlot_ != 0) AppendSegment(out, Slot(iptcSlot_));
-  out += earlierComments;
-  if (commentSlot_ != 0) AppendSegment(out, Slot(commentSlot_));
-  return out.size() - before;
+  // A new segment goes after the APP0 segments that lead the file and after the EXIF
+  // segment, so neither moves, but before a multi-picture index, whose offsets count from
+  // itself to the pictures after the image data.
+  uint64_t newAt = 2;
+  for (const Segment& segment : segments) {
+    if (segment.marker != kMarkerApp0) break;
+    newAt = segment.offset + segment.bytes.size();
+  }
+  if (exifSlot_ != 0) {
+    if (const Segment* exif = SegmentAt(segments, Slot(exifSlot_).fileOffset)) {
+      newAt = std::max<uint64_t>(newAt, exif->offset + exif->bytes.size());
+    }
+  }
+  for (const Segment& segment : segments) {
+    if (IsMultiPicture(segment) && segment.offset < newAt) {
+      newAt = segment.offset;
+      break;
+    }
+  }
+  // An edited comment or APP13 replaces the segment it was read from; one the reader did
+  // not reach (it stopped before it) is replaced as well rather than given a twin.
+  const auto place = [&](int slotNumber, bool set, uint8_t marker, bool last) {
+    if (!set || slotNumber == 0) return true;
+    const tSection& slot = Slot(slotNumber);
+    const Segment* old = slot.fileOffset >= 0 ? SegmentAt(segments, slot.fileOffset) : nullptr;
+    if (slot.fileOffset < 0) {
+      for (const Segment& segment : segments) {
+        if (segment.marker == marker && (last || old == nullptr)) old = &segment;
+      }
+    } else if (old == nullptr || old->marker != marker) {
+      errorText = "an edited segment is no longer where it was read";
+      return false;
+    }
+    if (old != nullptr) return splices.Replace(old->offset, old->bytes.size(), SegmentBytes(slot));
+    splices.Insert(newAt, SegmentBytes(slot));
+    return true;
+  };
+  if (!place(iptcSlot_, iptcSet_, kMarkerApp13, false) ||
+      !place(commentSlot_, commentSet_, kMarkerCom, true)) {
+    if (errorText.empty()) errorText = "its segments overlap";
+    return false;
+  }
+  for (const Segment& segment : segments) {
+    if (!IsMultiPicture(segment)) continue;
+    const int64_t growth = splices.GrowthAfter(segment.offset);
+    if (growth == 0) continue;
+    if (std::optional<std::string> moved = MovedPictures(segment.bytes, growth)) {
+      splices.Replace(segment.offset, segment.bytes.size(), std::move(*moved));
+    }
+  }
+  return true;
 }
 
 bool TimgData::SaveWithImage(const JpegImage& image, const std::string& path,
-                             bool updateDimensions, std::string& errorText) {
+                             bool updateDimensions, std::string& errorText,
+                             const HeaderAlteration& alter) {
   if (updateDimensions && exif_) exif_->UpdateDimensions(image.Height(), image.Width());
-  // The file's own segments that the header above writes from the slots, or leaves out
-  // (the APP0, when the EXIF segment leads).
-  const auto rewritten = [this](uint64_t offset) {
-    for (const int n : {exifSlot_, iptcSlot_, commentSlot_, jfifSlot_}) {
-      if (n != 0 && Slot(n).fileOffset >= 0 &&
-          static_cast<uint64_t>(Slot(n).fileOffset) == offset) {
-        return true;
-      }
-    }
+  HeaderSplices splices;
+  if (!PlanSplices(image, splices, errorText)) return false;
+  std::string header = splices.Apply(image.Header());
+  if (alter) alter(header);
+  const std::string difference = DifferenceAfterRewrite(*this, image.Segments(), splices, header);
+  if (!difference.empty()) {
+    errorText = "not rewritten: the new file would not read the same (" + difference + ")";
     return false;
-  };
-  // Further comments go before the one the program holds, which a reader takes as the
-  // file's comment because it comes last.
-  std::string earlierComments;
-  if (commentSlot_ != 0) {
-    for (const JpegImage::Segment& segment : image.Segments()) {
-      if (segment.marker == kMarkerCom && !rewritten(segment.offset)) {
-        earlierComments += segment.bytes;
-      }
-    }
-  }
-  std::string header;
-  WriteHeaderSegments(header, earlierComments);
-  for (const JpegImage::Segment& segment : image.Segments()) {
-    if (rewritten(segment.offset)) continue;
-    if (segment.marker == kMarkerCom && commentSlot_ != 0) continue;
-    header += segment.bytes;
   }
   std::optional<platform::RewrittenFile> file =
       platform::RewrittenFile::Begin(path, image.Source(), errorText);

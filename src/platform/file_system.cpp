@@ -101,6 +101,14 @@ std::optional<InputFile> InputFile::Open(const std::string& path, Failure* failu
 
 InputFile::InputFile(int fd) : fd_(fd) {}
 
+InputFile InputFile::InMemory(std::string_view bytes, const FileInfo& info) {
+  InputFile file(-1);
+  file.info_ = info;
+  file.info_.size = static_cast<int64_t>(bytes.size());
+  file.head_.Append(bytes);
+  return file;
+}
+
 OpenedFile OpenForReading(const std::string& path) {
   OpenedFile opened;
   opened.file = InputFile::Open(path, &opened.failure, &opened.reason);

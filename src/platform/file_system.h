@@ -47,6 +47,9 @@ class InputFile {
   static std::optional<InputFile> Open(const std::string& path, Failure* failure = nullptr,
                                        std::string* errorText = nullptr);
 
+  // Bytes held in memory, read as a file that holds them; info is the file they stand for.
+  static InputFile InMemory(std::string_view bytes, const FileInfo& info);
+
   // Size and last-write time of the file when it was opened.
   const FileInfo& Info() const { return info_; }
 

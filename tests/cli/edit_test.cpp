@@ -110,24 +110,13 @@ class EditTest : public ::testing::Test {
   CliSandbox box_;
 };
 
-// The segments of a file that a rewrite must keep as they were: all but the EXIF, APP13
-// and comment segments that it writes from the container, and the APP0 that the EXIF
-// segment replaces at the front.
+// The segments of a file that an edit of its metadata must keep byte for byte and in their
+// order: all but the EXIF, APP13 and comment segments.
 std::vector<std::pair<uint8_t, std::string>> KeptSegments(const JpegParts& parts) {
   std::vector<std::pair<uint8_t, std::string>> kept;
-  bool exifSeen = false;
-  bool iptcSeen = false;
   for (const auto& [marker, bytes] : parts.segments) {
-    if (marker == kApp1 && !exifSeen && bytes.substr(4, 4) == "Exif") {
-      exifSeen = true;
-      continue;
-    }
-    if (marker == kApp13 && !iptcSeen) {
-      iptcSeen = true;
-      continue;
-    }
-    if (marker == kApp0 || marker == kCom) continue;
-    kept.emplace_back(marker, bytes);
+    const bool exif = marker == kApp1 && bytes.substr(4, 4) == "Exif";
+    if (!exif && marker != kApp13 && marker != kCom) kept.emplace_back(marker, bytes);
   }
   return kept;
 }
@@ -138,10 +127,9 @@ void ExpectOnlyMetadataRewritten(const Edited& e) {
   ASSERT_TRUE(now.valid);
   EXPECT_EQ(KeptSegments(now), KeptSegments(was));
   EXPECT_EQ(now.scan, was.scan);
-  ASSERT_FALSE(now.segments.empty());
-  EXPECT_EQ(now.segments[0].first, kApp1) << "the EXIF segment leads";
-  EXPECT_EQ(SegmentsWith(now, kApp13).size(), 1u);
-  EXPECT_LE(SegmentsWith(now, kCom).size(), 1u);
+  EXPECT_EQ(SegmentsWith(now, kApp1).size(), SegmentsWith(was, kApp1).size());
+  EXPECT_LE(SegmentsWith(now, kApp13).size(), std::max<size_t>(1, SegmentsWith(was, kApp13).size()));
+  EXPECT_LE(SegmentsWith(now, kCom).size(), std::max<size_t>(1, SegmentsWith(was, kCom).size()));
 }
 
 TEST_F(EditTest, DateShiftPrintsTheBestDateBeforeAndAfterAndMovesAllThreeDates) {
@@ -158,13 +146,11 @@ TEST_F(EditTest, DateShiftPrintsTheBestDateBeforeAndAfterAndMovesAllThreeDates) 
               Contains("DateTime adjusted: 2011:07:14 21:42:05 -> 2011:07:14 20:12:05"));
 }
 
-TEST_F(EditTest, DateShiftWithoutDatesStillRewritesAndWithoutExifIsAnError) {
+TEST_F(EditTest, DateShiftWithoutDatesChangesNothingAndWithoutExifIsAnError) {
   const std::string undated = JpegBuilder(64, 48).Exif(CameraExif(false)).Build();
   const Edited e = Edit(undated, {"-ad=1"});
-  EXPECT_THAT(SplitLines(e.run.out),
-              Contains("DateTime adjusted: 1899:12:30 00:00:00 -> 1899:12:30 00:00:00"));
-  EXPECT_TRUE(SplitJpeg(e.after).valid);
-  EXPECT_THAT(Changes(e), IsEmpty());
+  EXPECT_THAT(e.run.out, Not(HasSubstr("DateTime adjusted")));
+  EXPECT_EQ(e.after, e.before);
 
   const Edited scan = Edit(ScanPhoto(), {"-ad=1"});
   EXPECT_EQ(scan.after, scan.before);

@@ -188,6 +188,45 @@ TEST_P(ExifEdit, SetTextByNameKeepsTheFieldSizeAndItsLastZero) {
   EXPECT_EQ(exif.userComment, read);
 }
 
+TEST_P(ExifEdit, NoEditWritesBytesThatAnotherValueAlsoHolds) {
+  const std::string prefix("ASCII\0\0\0", 8);
+  const std::string comment = prefix + "sixteen chars..";
+  // A text whose value starts inside the comment (its TIFF offset found by a first build),
+  // and a rational whose 8 bytes end inside the date.
+  const auto build = [&](uint32_t intoComment, uint32_t intoDate) {
+    TiffBuilder tiff = tiff_;
+    tiff.Ascii(exif_, kTagOriginal, "2020:01:01 10:00:00")
+        .Undefined(exif_, kTagUserComment, comment)
+        .Short(0, kTagOrientation, {6})
+        .Raw(0, kTagArtist, 2, 12, tiff.U32(intoComment))
+        .Raw(0, kTagXResolution, 5, 1, tiff.U32(intoDate));
+    return tiff;
+  };
+  const std::string probe = build(0, 0).Build();
+  const auto commentAt = static_cast<uint32_t>(probe.find(comment));
+  const auto dateAt = static_cast<uint32_t>(probe.find("2020:01:01"));
+  TiffBuilder tiff = build(commentAt + 10, dateAt + 12);
+  auto f = LoadedFile::Jpeg(tiff.Link(0, kTagExifOffset, exif_));
+  TImageInfo& exif = f->exif();
+  before_ = Segment(f->container());
+  EXPECT_TRUE(exif.ValueSharesBytes("UserComment"));
+  EXPECT_FALSE(exif.SetTextByName("UserComment", prefix + "new"));
+  EXPECT_EQ(exif.ShiftDates(1, 0, 0, 0), TImageInfo::DateShift::SharedBytes);
+  EXPECT_EQ(Now(*f), before_);
+  // A value that shares nothing is written.
+  EXPECT_FALSE(exif.ValueSharesBytes("Orientation"));
+  EXPECT_TRUE(exif.SetValueByName("Orientation", 1));
+  EXPECT_EQ(f->container().ExifPatches().size(), 1u);
+}
+
+TEST_P(ExifEdit, AShiftThatFindsNoDateWritesNothing) {
+  tiff_.Ascii(0, kTagDateTime, "0000:00:00 00:00:00").Ascii(0, kTagMake, "Canon");
+  auto f = Load();
+  EXPECT_EQ(f->exif().ShiftDates(1, 0, 0, 0), TImageInfo::DateShift::NothingToShift);
+  EXPECT_EQ(Now(*f), before_);
+  EXPECT_TRUE(f->container().ExifPatches().empty());
+}
+
 TEST_P(ExifEdit, UpdateDimensionsWritesTheLastEntriesEachInItsWidth) {
   tiff_.Short(0, kTagImageWidth, {640})
       .Short(0, kTagImageLength, {480})
@@ -271,6 +310,27 @@ TEST_F(ThumbnailRemoval, AThumbnailAtTheEndIsCutOff) {
   EXPECT_EQ(Segment(c), lengthField + Unlinked().substr(2, static_cast<size_t>(kept - 2)));
   EXPECT_TRUE(file_->exif().RemoveThumbnail());  // nothing more to cut
   EXPECT_EQ(Segment(c).size(), static_cast<size_t>(kept));
+}
+
+TEST_F(ThumbnailRemoval, OnlyPaddingAfterTheThumbnailIsCutWithIt) {
+  // Bytes no directory names after the thumbnail, such as a maker note's preview image,
+  // keep the block whole; zero or 0xFF padding goes with the thumbnail.
+  for (const auto& [tail, cut] : {std::pair<std::string, bool>{std::string(64, '\0'), true},
+                                  {std::string(64, '\xFF'), true},
+                                  {TinyJpeg(8, 8), false},
+                                  {std::string(63, '\0') + "P", false}}) {
+    const TiffBuilder tiff = Camera(true);
+    file_ = std::make_unique<LoadedFile>(
+        "a.jpg", JpegBuilder().Exif(tiff.Build() + tail).Build());
+    TImageInfo& exif = file_->exif();
+    ASSERT_TRUE(file_->container().HasThumbnail());
+    const size_t whole = Segment(file_->container()).size();
+    EXPECT_TRUE(exif.RemoveThumbnail());
+    const TimgData& c = file_->container();
+    EXPECT_EQ(Segment(c).size(), cut ? static_cast<size_t>(exif.thumbOffset + 8) : whole)
+        << tail.size();
+    EXPECT_EQ(Segment(c).substr(Segment(c).size() - (cut ? 0 : tail.size())), cut ? "" : tail);
+  }
 }
 
 TEST_F(ThumbnailRemoval, AnExifDirectoryAfterIfd1KeepsTheBlockWhole) {

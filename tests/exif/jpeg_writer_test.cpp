@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <string>
 
 #include "exif/jpeg_codec.h"
@@ -52,54 +55,158 @@ struct Opened {
   TimgData container;
 };
 
-TEST(JpegWriter, TheExifSegmentLeadsAndTheApp0GoesButOtherSegmentsStayOnceInOrder) {
-  const std::string xmp = std::string("http://ns.adobe.com/xap/1.0/\0", 29) + "<x/>";
-  Opened f(JpegBuilder().App0().Exif(SmallExif()).Add(0xE1, xmp).Add(0xE2, "ICC").Build());
-  const JpegParts before = SplitJpeg(ReadBytes(f.path));
-  ASSERT_EQ(f.Save(), "");
-  const JpegParts after = SplitJpeg(ReadBytes(f.path));
-  ASSERT_TRUE(after.valid);
-  // APP1 (EXIF), APP1 (XMP), APP2, then the image's own tables, frame and scan.
-  ASSERT_EQ(after.segments.size(), before.segments.size() - 1);
-  EXPECT_EQ(after.segments[0], before.segments[1]);
-  for (size_t i = 1; i < after.segments.size(); ++i) {
-    EXPECT_EQ(after.segments[i], before.segments[i + 1]) << i;
+// The file's bytes with each [offset, offset + old size) range of replaced put in place.
+std::string Spliced(std::string bytes, const std::vector<std::pair<std::string, std::string>>& replaced) {
+  for (const auto& [was, now] : replaced) {
+    const size_t at = bytes.find(was);
+    if (at == std::string::npos) return "(" + was.substr(0, 8) + " not found)";
+    bytes.replace(at, was.size(), now);
   }
-  EXPECT_EQ(after.scan, before.scan);
+  return bytes;
 }
 
-TEST(JpegWriter, AFileWithoutApp0OrExifGetsTheDefaultJfifSegment) {
-  Opened f(JpegBuilder().Comment("note").Build());
-  ASSERT_EQ(f.Save(), "");
-  const std::string saved = ReadBytes(f.path);
-  EXPECT_EQ(saved.substr(0, 20),
-            std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x02\x01\x01\x2C\x01\x2C\x00\x00", 20));
-  EXPECT_EQ(SplitJpeg(saved).segments.at(1).first, 0xFE);
+TEST(JpegWriter, AnEditChangesOnlyItsOwnSegmentAndKeepsEveryOtherByteInPlace) {
+  const std::string xmp = std::string("http://ns.adobe.com/xap/1.0/\0", 29) + "<x/>";
+  const std::string jfxx = std::string("JFXX\0\x13", 6) + std::string(40, 'T');
+  const std::string avi1 = std::string("AVI1\0\0\0\0", 8);
+  const std::string fill = "\xFF\xFF\xFF";
+  struct Case {
+    const char* name;
+    std::string file;
+  };
+  const Case cases[] = {
+      {"JFIF, EXIF, XMP, ICC", JpegBuilder().App0().Exif(SmallExif()).Add(0xE1, xmp).Add(0xE2, "ICC").Build()},
+      {"XMP before EXIF", JpegBuilder().Add(0xE1, xmp).Exif(SmallExif()).Build()},
+      {"JFXX and AVI1 after JFIF", JpegBuilder().App0().Add(0xE0, jfxx).Add(0xE0, avi1).Exif(SmallExif()).Comment("c").Build()},
+      {"fill bytes between segments", JpegBuilder().App0().Raw(fill).Exif(SmallExif()).Raw(fill).Comment("c").Build()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Opened f(c.file);
+    ASSERT_TRUE(f.container.HasExif());
+    const size_t exifAt = c.file.find("Exif") - 4;
+    const std::string exifBefore =
+        c.file.substr(exifAt, 2 + static_cast<unsigned char>(c.file[exifAt + 2]) * 256u +
+                                  static_cast<unsigned char>(c.file[exifAt + 3]));
+    ASSERT_TRUE(f.container.Exif()->SetValueByName("Orientation", 1));
+    const bool hadComment = f.container.HasComment();
+    if (hadComment) {
+      ASSERT_TRUE(f.container.SetComment("new comment"));
+    }
+    ASSERT_EQ(f.Save(), "");
+    std::string exifAfter = exifBefore;
+    exifAfter.replace(exifBefore.find(std::string("\x12\x01\x03\0\x01\0\0\0\x06", 9)) + 8, 1, "\x01");
+    std::vector<std::pair<std::string, std::string>> expected{{exifBefore, exifAfter}};
+    if (hadComment) expected.emplace_back(Segment(0xFE, "c"), Segment(0xFE, "new comment"));
+    EXPECT_EQ(ReadBytes(f.path), Spliced(c.file, expected));
+  }
 }
 
-TEST(JpegWriter, ANewCommentFollowsTheMetadataAndComesAfterEveryOtherComment) {
-  Opened f(JpegBuilder().App0().Exif(SmallExif()).Add(0xED, "").Build());
+TEST(JpegWriter, NoSegmentIsAddedButTheCommentOrApp13AnEditCreates) {
+  // An RGB image without APP0: a JFIF segment would make readers take its samples as YCbCr.
+  const std::string rgb = EncodeJpeg({.width = 8, .height = 8, .components = 3,
+                                      .fill = [](int, unsigned char* row) { std::fill_n(row, 24, 200); }});
+  Opened plain(rgb);
+  ASSERT_TRUE(plain.container.SetComment("note"));
+  ASSERT_EQ(plain.Save(), "");
+  EXPECT_EQ(ReadBytes(plain.path), Spliced(rgb, {{"\xFF\xD8", "\xFF\xD8" + Segment(0xFE, "note")}}));
+
+  // After the leading APP0 segments and the EXIF segment, APP13 before the comment.
+  const std::string file = JpegBuilder().App0().Exif(SmallExif()).Add(0xE2, "ICC").Build();
+  Opened f(file);
+  ASSERT_TRUE(f.container.SetIptcBytes("iptc"));
   ASSERT_TRUE(f.container.SetComment("added"));
   ASSERT_EQ(f.Save(), "");
   const std::vector<uint8_t> markers = f.Markers();
-  ASSERT_GE(markers.size(), 3u);
-  EXPECT_THAT(std::vector<uint8_t>(markers.begin(), markers.begin() + 3),
-              ElementsAre(0xE1, 0xED, 0xFE));
-  EXPECT_EQ(std::count(markers.begin(), markers.end(), 0xFE), 1);
+  ASSERT_GE(markers.size(), 5u);
+  EXPECT_THAT(std::vector<uint8_t>(markers.begin(), markers.begin() + 5),
+              ElementsAre(0xE0, 0xE1, 0xED, 0xFE, 0xE2));
 
-  // Of two comments the last is the file's: the one the program holds is written last.
+  // Of two comments the last is the file's: it is changed where it stands.
   Opened two(JpegBuilder().Comment("first").Comment("second").Build());
   ASSERT_TRUE(two.container.SetComment("changed"));
   ASSERT_EQ(two.Save(), "");
   TimgData again;
   again.LoadFile(two.path);
   EXPECT_EQ(again.GetComment(), "changed");
-  const auto comments = SegmentsWith(SplitJpeg(ReadBytes(two.path)), 0xFE);
-  EXPECT_THAT(comments, ElementsAre(Segment(0xFE, "first"), Segment(0xFE, "changed")));
+  EXPECT_THAT(SegmentsWith(SplitJpeg(ReadBytes(two.path)), 0xFE),
+              ElementsAre(Segment(0xFE, "first"), Segment(0xFE, "changed")));
+}
+
+// A multi-picture index (little-endian) whose second picture starts at offset from the
+// index's byte-order mark.
+std::string MultiPictureIndex(uint32_t offset, uint32_t size) {
+  TiffBuilder mpf;
+  std::string entries = mpf.U32(0x20030000) + mpf.U32(1000) + mpf.U32(0) + std::string(4, '\0');
+  entries += mpf.U32(0x00010000) + mpf.U32(size) + mpf.U32(offset) + std::string(4, '\0');
+  mpf.Undefined(0, 0xB000, "0100").Long(0, 0xB001, {2}).Undefined(0, 0xB002, entries);
+  return std::string("MPF\0", 4) + mpf.Build();
+}
+
+TEST(JpegWriter, TheLaterPicturesOfAMultiPictureFileStayWhereItsIndexSays) {
+  const std::string second = TinyJpeg(8, 8);
+  const auto build = [&](uint32_t offset) {
+    return JpegBuilder().Exif(SmallExif()).Add(0xE2, MultiPictureIndex(offset, second.size()))
+               .Comment("short").Build() + second;
+  };
+  const std::string probe = build(0);
+  const size_t index = probe.find("MPF") + 4;
+  const std::string file = build(static_cast<uint32_t>(probe.size() - second.size() - index));
+  // The comment after the index grows, and so does every distance from the index on.
+  for (const char* comment : {"a much longer comment than before", ""}) {
+    SCOPED_TRACE(comment);
+    Opened f(file);
+    ASSERT_TRUE(f.container.SetComment(comment));
+    ASSERT_EQ(f.Save(), "");
+    const std::string saved = ReadBytes(f.path);
+    const size_t at = saved.find("MPF") + 4;
+    const std::string segment = SegmentsWith(SplitJpeg(saved), 0xE2).at(0);
+    const size_t entries = segment.find(std::string("\x00\x00\x03\x20", 4), 8);
+    ASSERT_NE(entries, std::string::npos);
+    uint32_t offset = 0;
+    const std::string& e = segment;
+    const size_t o = e.size() - 32 + 16 + 8;  // the second entry's offset, the block's last bytes
+    for (int i = 3; i >= 0; --i) offset = offset << 8 | static_cast<unsigned char>(e[o + static_cast<size_t>(i)]);
+    EXPECT_EQ(saved.substr(at + offset), second);
+  }
+}
+
+TEST(JpegWriter, ANewHeaderThatWouldReadDifferentlyIsRefusedAndTheFileKept) {
+  TiffBuilder tiff;
+  tiff.Ascii(0, 0x010F, "Canon").Short(0, 0x0112, {6}).Ascii(0, 0x0132, "2020:01:01 10:00:00");
+  const std::string file = JpegBuilder().Exif(tiff.Build()).Comment("keep").Build();
+  struct Case {
+    const char* name;
+    std::function<void(std::string&)> alter;
+    const char* difference;
+  };
+  const Case cases[] = {
+      {"a tag nobody edited", [](std::string& h) { h.replace(h.find("Canon"), 5, "Nikon"); }, "EXIF tag Make"},
+      {"a segment nobody edited", [](std::string& h) { h.replace(h.find("keep"), 4, "lost"); }, "segment list"},
+      {"a segment dropped", [](std::string& h) { h.erase(h.find(Segment(0xFE, "keep")), 8); }, "segment list"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Opened f(file);
+    ASSERT_TRUE(f.container.Exif()->SetValueByName("Orientation", 1));
+    std::string error;
+    JpegImage image;
+    ASSERT_TRUE(image.Load(*f.file.file, error));
+    EXPECT_FALSE(f.container.SaveWithImage(image, f.path, true, error, c.alter));
+    EXPECT_EQ(error, std::string("not rewritten: the new file would not read the same (") +
+                         c.difference + ")");
+    EXPECT_EQ(ReadBytes(f.path), file);
+    EXPECT_TRUE(std::filesystem::is_empty(f.dir.path()) ||
+                std::distance(std::filesystem::directory_iterator(f.dir.path()), {}) == 1);
+  }
+  // The edit itself is what may differ.
+  Opened f(file);
+  ASSERT_TRUE(f.container.Exif()->SetValueByName("Orientation", 1));
+  EXPECT_EQ(f.Save(), "");
 }
 
 TEST(JpegWriter, ACutExifSegmentIsWrittenAtItsNewLength) {
-  Opened f(JpegBuilder().Exif(SmallExif()).Build());
+  Opened f(JpegBuilder().Exif(SmallExif() + std::string(4, '\0')).Build());
   const size_t length = f.container.Slot(f.container.ExifSlot()).bytes.size();
   ASSERT_TRUE(f.container.ShortenExif(length - 4));
   ASSERT_EQ(f.Save(), "");
