@@ -139,6 +139,7 @@ LoopOutcome RunFileLoop(RunContext& run) {
   FileArgumentList files(run.settings.fileArgs);
   FileState file;
   TimgData container(kListBoth, &ReadMakerNote);
+  container.NoteValuePlaces(run.settings.Edits());
   std::optional<platform::OpenedFile> opened;
   std::string next;
   std::optional<platform::OpenedFile> nextOpened;

@@ -23,7 +23,7 @@ constexpr uint16_t kTagThumbnailLength = 0x0202;
 }  // namespace
 
 void TImageInfo::NoteBytes(std::string_view raw, bool table) {
-  if (isTiff || raw.empty() || block_.empty()) return;
+  if (!notesSpans || isTiff || raw.empty() || block_.empty()) return;
   if (raw.data() < block_.data() || raw.data() + raw.size() > block_.data() + block_.size()) {
     return;
   }
@@ -33,7 +33,7 @@ void TImageInfo::NoteBytes(std::string_view raw, bool table) {
 }
 
 bool TImageInfo::SharesBytes(int64_t pos, int64_t count) const {
-  if (spans_.size() == kMaxSpans) return true;
+  if (!notesSpans || spans_.size() == kMaxSpans) return true;
   const int64_t end = pos + count;
   bool inTable = false;
   int valuesStartingHere = 0;

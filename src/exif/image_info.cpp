@@ -170,7 +170,7 @@ void TImageInfo::ParseDirectory(int64_t start, int64_t base, int kind, int64_t l
     const std::string_view raw = ClampedBytes(slot, p, size);
     if (size >= 5) NoteReferenced(p, static_cast<int64_t>(raw.size()));
     // A value cut short by the block's end is not one a camera wrote.
-    if (static_cast<int64_t>(raw.size()) == size) NoteBytes(raw, false);
+    if (notesSpans && static_cast<int64_t>(raw.size()) == size) NoteBytes(raw, false);
     const TagRow& row = FindRowByTag(tag, kind);
     // Once the list's text budget cannot take this value, it is not listed, and only the
     // head of it that a special tag keeps is made into text.
@@ -317,7 +317,7 @@ void TImageInfo::ParseMakerDirectory(std::string_view makerBytes,
     const std::string_view raw = inside ? ClampedBytes(makerBytes, valuePos, size)
                                         : ClampedBytes(exifBytes, exifBase + m, size);
     if (!inside) NoteReferenced(exifBase + m, static_cast<int64_t>(raw.size()));
-    if (static_cast<int64_t>(raw.size()) == size) NoteBytes(raw, false);
+    if (notesSpans && static_cast<int64_t>(raw.size()) == size) NoteBytes(raw, false);
     if (listedText_ + raw.size() > kMaxListedText) continue;
     const int rowIndex = FindTableIndex(tag, table);
     // An entry without a row is neither decoded nor listed.

@@ -65,6 +65,9 @@ class TImageInfo final : public tEndInd, public SubFieldSink, public MakerNoteHo
   // was read; the entries' raw bytes view the segment and so show the edit. A write that
   // does not lie in the segment writes nothing.
 
+  // Whether the walk notes where values lie; without those notes every byte counts as
+  // shared, so nothing can be edited.
+  bool notesSpans = true;
   // Whether the count bytes from pos hold part of a value, a directory or a maker note
   // other than the one value that starts at pos: some cameras write values that overlap,
   // and writing one would change another.

@@ -218,6 +218,7 @@ bool TimgData::ReadTiffBlock(platform::InputFile& file) {
 
 void TimgData::CreateExif() {
   exif_ = std::make_unique<TImageInfo>(*this, listMode_, readingTiff_, makerNoteReader_);
+  exif_->notesSpans = noteValuePlaces_;
   exif_->tags = std::move(spareTags_);
   spareTags_.clear();
 }

@@ -59,6 +59,10 @@ class TimgData final : public tEndInd, public IptcHost {
   // The same on a file the caller opened (or failed to open) for every reader of it.
   bool LoadFile(const std::string& path, platform::OpenedFile& opened);
   void Reset();
+  // Whether loads note where each EXIF value lies, which the EXIF edits need to refuse
+  // writing bytes that other values share (on by default); a run that only reads saves
+  // the work.
+  void NoteValuePlaces(bool note) { noteValuePlaces_ = note; }
 
   bool HasExif() const { return exifSlot_ != 0; }
   bool HasThumbnail() const;
@@ -171,6 +175,7 @@ class TimgData final : public tEndInd, public IptcHost {
   bool commentSet_ = false;
   bool iptcSet_ = false;
   bool readingTiff_ = false;
+  bool noteValuePlaces_ = true;
   std::string fileName_;
   double fileModifiedUnix_ = 0;
   int64_t fileSize_ = 0;

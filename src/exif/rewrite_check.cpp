@@ -94,6 +94,7 @@ std::string DifferenceAfterRewrite(const TimgData& before,
     return difference;
   }
   TimgData after(kListBoth, before.MakerReader());
+  after.NoteValuePlaces(false);
   platform::OpenedFile opened;
   opened.file = platform::InputFile::InMemory(header, platform::FileInfo{});
   after.LoadFile(before.FileName(), opened);
