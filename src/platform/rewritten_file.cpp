@@ -156,8 +156,11 @@ std::optional<RewrittenFile> RewrittenFile::Begin(const std::string& path,
       folder + "." + target.substr(folder.size()) + ".pixmeta-" + std::to_string(::getpid()) + ".";
   for (int attempt = 0;; ++attempt) {
     std::string temporary = stem + std::to_string(attempt);
+    RemovedWhenStopped removal(temporary);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) return RewrittenFile(fd, std::move(target), std::move(temporary));
+    if (fd >= 0) {
+      return RewrittenFile(fd, std::move(target), std::move(temporary), std::move(removal));
+    }
     if (errno != EEXIST || attempt >= 100) {
       errorText = ErrorText("cannot write in its folder", errno);
       return std::nullopt;
@@ -165,14 +168,19 @@ std::optional<RewrittenFile> RewrittenFile::Begin(const std::string& path,
   }
 }
 
-RewrittenFile::RewrittenFile(int fd, std::string target, std::string temporary)
-    : fd_(fd), target_(std::move(target)), temporary_(std::move(temporary)) {}
+RewrittenFile::RewrittenFile(int fd, std::string target, std::string temporary,
+                             RemovedWhenStopped removal)
+    : fd_(fd),
+      target_(std::move(target)),
+      temporary_(std::move(temporary)),
+      removal_(std::move(removal)) {}
 
 RewrittenFile::RewrittenFile(RewrittenFile&& other) noexcept
     : fd_(other.fd_),
       error_(other.error_),
       target_(std::move(other.target_)),
-      temporary_(std::move(other.temporary_)) {
+      temporary_(std::move(other.temporary_)),
+      removal_(std::move(other.removal_)) {
   other.fd_ = -1;
   other.temporary_.clear();
 }
@@ -253,6 +261,7 @@ bool RewrittenFile::Commit(const InputFile& source, std::string& errorText) {
     return false;
   }
   temporary_.clear();
+  removal_.Release();
   // The rename itself reaches the disk only with the folder.
   SyncFolderOf(target_);
   return true;

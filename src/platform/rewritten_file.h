@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/stop_signals.h"
 
 namespace pixmeta::platform {
 
@@ -19,7 +20,7 @@ void IgnoreFileSizeSignal();
 // gives it the file's extended attributes, ACL and mode and, where the process may set
 // them, its owner and group, flushes it to the disk and renames it over the file. Until
 // then, and whenever anything fails, the file stays byte for byte as it was; without
-// Commit the temporary file goes.
+// Commit, or when a stop signal ends the run, the temporary file goes.
 class RewrittenFile {
  public:
   // None, with errorText, when the file cannot be rewritten: it is read-only, the running
@@ -46,7 +47,7 @@ class RewrittenFile {
   bool Commit(const InputFile& source, std::string& errorText);
 
  private:
-  RewrittenFile(int fd, std::string target, std::string temporary);
+  RewrittenFile(int fd, std::string target, std::string temporary, RemovedWhenStopped removal);
   bool CopyByReading(int from, uint64_t offset, uint64_t count);
   void Remember(int error);
 
@@ -54,6 +55,7 @@ class RewrittenFile {
   int error_ = 0;  // the first error
   std::string target_;     // the real file, links resolved
   std::string temporary_;  // empty once renamed
+  RemovedWhenStopped removal_;
 };
 
 }  // namespace pixmeta::platform
