@@ -286,8 +286,9 @@ std::optional<ReplacingFile> ReplacingFile::Create(const std::string& target,
   const std::string stem = folder + "." + name + "." + std::to_string(::getpid()) + ".";
   for (int attempt = 0;; ++attempt) {
     std::string temporary = stem + std::to_string(attempt);
+    RemovedWhenStopped removal(temporary);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return ReplacingFile(fd, target, std::move(temporary));
+    if (fd >= 0) return ReplacingFile(fd, target, std::move(temporary), std::move(removal));
     if (errno != EEXIST || attempt >= 100) {
       Fail(errorText);
       return std::nullopt;
@@ -295,14 +296,19 @@ std::optional<ReplacingFile> ReplacingFile::Create(const std::string& target,
   }
 }
 
-ReplacingFile::ReplacingFile(int fd, std::string target, std::string temporary)
-    : fd_(fd), target_(std::move(target)), temporary_(std::move(temporary)) {}
+ReplacingFile::ReplacingFile(int fd, std::string target, std::string temporary,
+                             RemovedWhenStopped removal)
+    : fd_(fd),
+      target_(std::move(target)),
+      temporary_(std::move(temporary)),
+      removal_(std::move(removal)) {}
 
 ReplacingFile::ReplacingFile(ReplacingFile&& other) noexcept
     : fd_(other.fd_),
       error_(other.error_),
       target_(std::move(other.target_)),
-      temporary_(std::move(other.temporary_)) {
+      temporary_(std::move(other.temporary_)),
+      removal_(std::move(other.removal_)) {
   other.fd_ = -1;
   other.temporary_.clear();
 }
@@ -315,6 +321,7 @@ ReplacingFile& ReplacingFile::operator=(ReplacingFile&& other) noexcept {
     error_ = other.error_;
     target_ = std::move(other.target_);
     temporary_ = std::move(other.temporary_);
+    removal_ = std::move(other.removal_);
     other.fd_ = -1;
     other.temporary_.clear();
   }
@@ -341,6 +348,7 @@ bool ReplacingFile::Commit(std::string& errorText) {
     return false;
   }
   temporary_.clear();
+  removal_.Release();
   return true;
 }
 

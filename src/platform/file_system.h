@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/byte_buffer.h"
+#include "platform/stop_signals.h"
 
 namespace pixmeta::platform {
 
@@ -129,8 +130,8 @@ OpenedFile OpenForRewrite(const std::string& path, OpenedFile opened);
 // A new file that replaces its target only when it is complete: it is written under a
 // hidden temporary name in the target's folder and renamed over the target by Commit. So
 // the target always holds either its old content or the whole new one, whatever happens to
-// the run, and a second run at the same time never mixes its text into it. Without Commit
-// the temporary file is removed.
+// the run, and a second run at the same time never mixes its text into it. Without Commit,
+// or when a stop signal ends the run, the temporary file is removed.
 class ReplacingFile {
  public:
   // None, with errorText, when the folder cannot take a new file.
@@ -148,12 +149,13 @@ class ReplacingFile {
   bool Commit(std::string& errorText);
 
  private:
-  ReplacingFile(int fd, std::string target, std::string temporary);
+  ReplacingFile(int fd, std::string target, std::string temporary, RemovedWhenStopped removal);
 
   int fd_ = -1;
   int error_ = 0;  // the first write error
   std::string target_;
   std::string temporary_;
+  RemovedWhenStopped removal_;
 };
 
 // A temporary file without a name (it vanishes with the process), for text that is kept

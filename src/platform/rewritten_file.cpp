@@ -1,11 +1,14 @@
 #include "platform/rewritten_file.h"
 
+#include <acl/libacl.h>
+#include <attr/error_context.h>
+#include <attr/libattr.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -59,6 +62,58 @@ bool WriteAll(int fd, const char* data, size_t count) {
   return true;
 }
 
+// Collects what libattr and libacl report while they copy.
+struct LibraryErrors {
+  error_context context{&Report, nullptr, nullptr};
+  int first = 0;  // the first error reported
+  bool allUnsupported = true;
+
+  // Why a copy failed.
+  int Cause() const { return first != 0 ? first : EIO; }
+  // Every error said that the file system keeps no such data.
+  bool OnlyUnsupported() const { return first != 0 && allUnsupported; }
+
+  // They set errno to the failure's cause before they report it.
+  static void Report(error_context* context, const char*, ...) {
+    const int error = errno;
+    auto* self = reinterpret_cast<LibraryErrors*>(context);  // context is the first member
+    if (self->first == 0) self->first = error;
+    if (error != ENOTSUP && error != ENOSYS) self->allUnsupported = false;
+  }
+};
+
+// Gives the new file what the original has besides its content: owner and group where
+// the process may set them, extended attributes, ACL and mode; returns why not when it
+// cannot. It runs after the content is written, because a write clears the set-id bits.
+std::string KeepAttributes(int from, const std::string& fromPath, int to,
+                           const std::string& toPath) {
+  struct stat st{};
+  if (::fstat(from, &st) != 0) return ErrorText("cannot read its attributes", errno);
+  // Owner and group first: a change of owner clears the set-id bits that the mode then
+  // restores.
+  if (::fchown(to, st.st_uid, st.st_gid) != 0 &&
+      ::fchown(to, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    // Refused to an ordinary user: the file belongs to the user who rewrote it, as any
+    // file the user writes.
+  }
+  // An attribute that cannot be kept refuses the rewrite: the tags and comments that file
+  // managers keep there must not be lost without a word. A file system that keeps none is
+  // no reason to refuse. The default check leaves the ACL to perm_copy_fd.
+  LibraryErrors attributes;
+  if (::attr_copy_fd(fromPath.c_str(), from, toPath.c_str(), to, nullptr,
+                     &attributes.context) != 0 &&
+      !attributes.OnlyUnsupported()) {
+    return ErrorText("cannot keep its extended attributes", attributes.Cause());
+  }
+  LibraryErrors permissions;
+  if (::perm_copy_fd(fromPath.c_str(), from, toPath.c_str(), to, &permissions.context) != 0) {
+    return ErrorText("cannot keep its permissions", permissions.Cause());
+  }
+  // An ACL carries only the permission bits: set-id and sticky bits come with the mode.
+  if (::fchmod(to, st.st_mode & 07777) != 0) return ErrorText("cannot keep its permissions", errno);
+  return {};
+}
+
 void SyncFolderOf(const std::string& path) {
   const size_t slash = path.rfind(kSeparator);
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
@@ -88,6 +143,12 @@ std::optional<RewrittenFile> RewrittenFile::Begin(const std::string& path,
     errorText = "file is read-only";
     return std::nullopt;
   }
+  // A folder that lets the user replace a file (such as /tmp) is no permission to change
+  // a file the user may not write. The name leads to the file that was read: checked above.
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+    errorText = errno == EACCES ? "permission denied" : ErrorText("cannot write it", errno);
+    return std::nullopt;
+  }
   const size_t slash = target.rfind(kSeparator);
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   // Hidden, so that no file search lists it, and unique to this process.
@@ -95,18 +156,10 @@ std::optional<RewrittenFile> RewrittenFile::Begin(const std::string& path,
       folder + "." + target.substr(folder.size()) + ".pixmeta-" + std::to_string(::getpid()) + ".";
   for (int attempt = 0;; ++attempt) {
     std::string temporary = stem + std::to_string(attempt);
+    RemovedWhenStopped removal(temporary);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      RewrittenFile file(fd, std::move(target), std::move(temporary));
-      // Owner and group first: a change of owner may clear the set-id bits that the
-      // mode then restores.
-      if (::fchown(fd, st.st_uid, st.st_gid) != 0 &&
-          ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
-        // Refused to an ordinary user: the file belongs to the user who rewrote it, as
-        // any file the user writes.
-      }
-      if (::fchmod(fd, st.st_mode & 07777) != 0) file.Remember(errno);
-      return file;
+      return RewrittenFile(fd, std::move(target), std::move(temporary), std::move(removal));
     }
     if (errno != EEXIST || attempt >= 100) {
       errorText = ErrorText("cannot write in its folder", errno);
@@ -115,15 +168,19 @@ std::optional<RewrittenFile> RewrittenFile::Begin(const std::string& path,
   }
 }
 
-RewrittenFile::RewrittenFile(int fd, std::string target, std::string temporary)
-    : fd_(fd), target_(std::move(target)), temporary_(std::move(temporary)) {}
+RewrittenFile::RewrittenFile(int fd, std::string target, std::string temporary,
+                             RemovedWhenStopped removal)
+    : fd_(fd),
+      target_(std::move(target)),
+      temporary_(std::move(temporary)),
+      removal_(std::move(removal)) {}
 
 RewrittenFile::RewrittenFile(RewrittenFile&& other) noexcept
     : fd_(other.fd_),
       error_(other.error_),
-      errorWhat_(std::move(other.errorWhat_)),
       target_(std::move(other.target_)),
-      temporary_(std::move(other.temporary_)) {
+      temporary_(std::move(other.temporary_)),
+      removal_(std::move(other.removal_)) {
   other.fd_ = -1;
   other.temporary_.clear();
 }
@@ -185,6 +242,10 @@ bool RewrittenFile::CopyByReading(int from, uint64_t offset, uint64_t count) {
 }
 
 bool RewrittenFile::Commit(const InputFile& source, std::string& errorText) {
+  if (error_ == 0) {
+    errorText = KeepAttributes(source.fd_, target_, fd_, temporary_);
+    if (!errorText.empty()) return false;
+  }
   if (error_ == 0 && ::fsync(fd_) != 0) Remember(errno);
   const int fd = fd_;
   fd_ = -1;
@@ -200,6 +261,7 @@ bool RewrittenFile::Commit(const InputFile& source, std::string& errorText) {
     return false;
   }
   temporary_.clear();
+  removal_.Release();
   // The rename itself reaches the disk only with the folder.
   SyncFolderOf(target_);
   return true;

@@ -1,23 +1,32 @@
 // End-to-end tests of rewriting photos when things go wrong part-way: a write that the
-// file-size limit stops, a full disk, and a run killed at a random moment. Afterwards every
-// photo holds either its old bytes or the complete new ones that the same edit gives in an
-// undisturbed run, a run that ended normally leaves no temporary file, and a temporary file
-// left by a killed run is never taken for a photo.
+// file-size limit stops, a full disk, a run stopped by a signal, and a run killed at a
+// random moment. Afterwards every photo holds either its old bytes or the complete new ones
+// that the same edit gives in an undisturbed run, a run that ended normally or was stopped
+// leaves no temporary file, and a temporary file left by a killed run is never taken for a
+// photo.
 #include <fnmatch.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "fixtures/bench_photo.h"
 #include "fixtures/cli_runner.h"
 #include "fixtures/photo_folder.h"
 #include "fixtures/sample_photos.h"
@@ -222,6 +231,99 @@ TEST_F(DiskFull, ARewriteThatRunsOutOfSpaceKeepsEveryPhotoWhole) {
     EXPECT_EQ(NamedInErrors(box_.ErrorLog(), prefix, "writing failed: No space left on device"),
               kept);
     EXPECT_EQ(HiddenNames(out), std::vector<std::string>{});
+  }
+}
+
+// Sends a signal to the run that makes the n-th temporary file of a rewrite in a folder, as
+// soon as that file appears: the run's process id is part of the file's name.
+class SignalAtTemporaryFile {
+ public:
+  SignalAtTemporaryFile(const std::string& folder, int nth, int signal)
+      : inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), nth_(nth), signal_(signal) {
+    if (inotify_ < 0 || ::inotify_add_watch(inotify_, folder.c_str(), IN_CREATE) < 0) {
+      throw std::runtime_error("cannot watch " + folder);
+    }
+    thread_ = std::thread([this] { Watch(); });
+  }
+  ~SignalAtTemporaryFile() {
+    stop_ = true;
+    thread_.join();
+    ::close(inotify_);
+  }
+  bool Sent() const { return sent_; }
+
+ private:
+  void Watch() {
+    int seen = 0;
+    alignas(inotify_event) char buffer[8192];
+    while (!stop_) {
+      pollfd ready{inotify_, POLLIN, 0};
+      if (::poll(&ready, 1, 20) <= 0) continue;
+      const ssize_t n = ::read(inotify_, buffer, sizeof buffer);
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        const std::string name = event->len > 0 ? event->name : "";
+        const size_t mark = name.find(".pixmeta-");
+        if (!name.starts_with('.') || mark == std::string::npos || ++seen != nth_) continue;
+        ::kill(static_cast<pid_t>(std::atoi(name.c_str() + mark + 9)), signal_);
+        sent_ = true;
+        return;
+      }
+    }
+  }
+
+  int inotify_;
+  int nth_;
+  int signal_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> sent_{false};
+  std::thread thread_;
+};
+
+TEST(Faults, AStopSignalDuringARewriteLeavesNoTemporaryFile) {
+  constexpr int kPhotos = 5;
+  CliSandbox box;
+  const std::string originals = box.work() + "originals/";
+  // Megabytes of image data each, so the signal comes while the photo is copied and synced.
+  WritePhotos(originals, {BenchPhoto()}, kPhotos);
+  const Files old = ReadFolder(originals);
+  const Files fresh = Rewritten(originals);
+  ASSERT_EQ(fresh.size(), old.size());
+  struct Case {
+    int signal;
+    int nth;  // the rewrite during which it comes
+    bool underNohup;
+  };
+  const Case cases[] = {{SIGTERM, 1, false}, {SIGTERM, 4, false}, {SIGINT, 1, false},
+                        {SIGINT, 3, false},  {SIGHUP, 2, false},  {SIGHUP, 2, true}};
+  for (const Case& c : cases) {
+    const std::string name = "s" + std::to_string(c.signal) + "-" + std::to_string(c.nth) +
+                             (c.underNohup ? "-nohup/" : "/");
+    SCOPED_TRACE(std::string(::strsignal(c.signal)) + " during rewrite " +
+                 std::to_string(c.nth) + (c.underNohup ? " under nohup" : ""));
+    CopyFolder(originals, box.work() + name);
+    ForgetErrors(box);
+    std::vector<std::string> launcher;
+    if (c.underNohup) launcher = {"/usr/bin/nohup"};
+    CliResult r;
+    {
+      SignalAtTemporaryFile stopper(box.work() + name, c.nth, c.signal);
+      r = box.Run(With(kEdit, name + "*.jpg"), "", {}, launcher);
+      ASSERT_TRUE(stopper.Sent());
+    }
+    const std::set<std::string> kept = KeptOld(box.work() + name, old, fresh);
+    EXPECT_EQ(HiddenNames(box.work() + name), std::vector<std::string>{});
+    EXPECT_EQ(HiddenNames(box.binDir()), std::vector<std::string>{});
+    if (c.underNohup) {
+      // Ignored from the start: the run goes on and edits every photo.
+      EXPECT_EQ(r.signal, 0);
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_TRUE(kept.empty());
+    } else {
+      EXPECT_EQ(r.signal, c.signal) << "exit code " << r.exitCode;
+      EXPECT_GE(kept.size(), static_cast<size_t>(kPhotos - c.nth));
+    }
   }
 }
 

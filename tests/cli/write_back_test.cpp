@@ -1,15 +1,20 @@
 // End-to-end tests of writing an edited file back: a file that cannot be rewritten stays
 // byte for byte as it was and is named in the error log; one that can keeps its
-// permissions, and a link keeps pointing at the rewritten file. An independent reader
+// permissions and extended attributes, and a link keeps pointing at the rewritten file. An
+// ordinary user rewrites only the photos the user may write. An independent reader
 // (exiftool, where it is installed) reads the edited values.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,6 +64,8 @@ TEST(WriteBack, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
     for (const std::string& dir : {box.dir().path(), box.work(), box.binDir()}) {
       ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
     }
+    // The user's own photo: only the folder stands in the way.
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
   }
   ASSERT_EQ(::chmod((box.work() + "ro").c_str(), 0555), 0);
   box.Run({"-c=Hi", "ro/p.jpg"}, "", {}, launcher);
@@ -112,6 +119,134 @@ TEST(WriteBack, PermissionsAreKeptAndALinkStillPointsAtTheRewrittenFile) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(SegmentsWith(SplitJpeg(ReadBytes(path)), 0xFE).at(0).substr(4), "Linked");
   EXPECT_EQ(box.ErrorLog(), "");
+}
+
+// Runs pixmeta as the user nobody (65534), who reaches the sandbox and writes the logs
+// beside the binary; the work folder gets workMode.
+std::vector<std::string> AsNobody(const CliSandbox& box, mode_t workMode) {
+  for (const std::string& dir : {box.dir().path(), box.binDir()}) ::chmod(dir.c_str(), 0777);
+  ::chmod(box.work().c_str(), workMode);
+  return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+}
+
+constexpr const char* kTags = "user.xdg.tags";
+
+TEST(WriteBack, AnOrdinaryUserRewritesOnlyPhotosTheUserMayWrite) {
+  if (::geteuid() != 0 || !HaveTool("setpriv")) {
+    GTEST_SKIP() << "needs root and setpriv (util-linux) to run pixmeta as another user";
+  }
+  struct Case {
+    const char* what;
+    mode_t folderMode;
+    bool usersOwn;  // else root's
+    mode_t photoMode;
+    const char* error;  // none when the photo is rewritten
+  };
+  // Everyone may replace a file in these folders, but only its owner may write root's photo.
+  // The user's own photo keeps its set-gid bit, which the user's write clears.
+  const Case cases[] = {
+      {"root's photo, shared folder", 0777, false, 0644, "permission denied"},
+      {"root's photo, sticky folder", 01777, false, 0644, "permission denied"},
+      {"root's read-only photo", 0777, false, 0444, "file is read-only"},
+      {"the user's set-gid photo", 0777, true, 02770, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CliSandbox box;
+    const std::vector<std::string> launcher = AsNobody(box, c.folderMode);
+    const std::string bytes = HarbourPhoto();
+    const std::string path = box.dir().Write("work/p.jpg", bytes);
+    const bool tagged = ::setxattr(path.c_str(), kTags, "harbour", 7, 0) == 0;
+    if (c.usersOwn) {
+      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(path.c_str(), c.photoMode), 0);
+    const CliResult r = box.Run({"-c=Hi", "p.jpg"}, "", {}, launcher);
+    if (c.error != nullptr) {
+      ExpectUntouched(box, path, bytes, "p.jpg");
+      EXPECT_THAT(box.ErrorLog(), HasSubstr(std::string("#ERROR p.jpg: ") + c.error));
+      continue;
+    }
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(box.ErrorLog(), "");
+    EXPECT_EQ(SegmentsWith(SplitJpeg(ReadBytes(path)), 0xFE).at(0).substr(4), "Hi");
+    struct stat st{};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.photoMode);
+    EXPECT_EQ(st.st_uid, 65534u);
+    if (tagged) {
+      char value[16] = {};
+      EXPECT_EQ(::getxattr(path.c_str(), kTags, value, sizeof value), 7);
+      EXPECT_STREQ(value, "harbour");
+    }
+  }
+}
+
+TEST(WriteBack, AnAttributeTheUserMayNotSetKeepsThePhotoAsItWas) {
+  if (::geteuid() != 0 || !HaveTool("setpriv")) {
+    GTEST_SKIP() << "needs root and setpriv (util-linux) to run pixmeta as another user";
+  }
+  CliSandbox box;
+  const std::vector<std::string> launcher = AsNobody(box, 0777);
+  const std::string bytes = HarbourPhoto();
+  const std::string path = box.dir().Write("work/p.jpg", bytes);
+  ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  // A file capability (CAP_NET_BIND_SERVICE permitted): only root may set one.
+  const std::string capability("\x00\x00\x00\x02\x00\x04\x00\x00\x00\x00\x00\x00"
+                               "\x00\x00\x00\x00\x00\x00\x00\x00", 20);
+  if (::setxattr(path.c_str(), "security.capability", capability.data(), capability.size(),
+                 0) != 0) {
+    GTEST_SKIP() << "cannot give a file a capability here: " << std::strerror(errno);
+  }
+  box.Run({"-c=Hi", "p.jpg"}, "", {}, launcher);
+  ExpectUntouched(box, path, bytes, "p.jpg");
+  EXPECT_THAT(box.ErrorLog(),
+              HasSubstr("#ERROR p.jpg: cannot keep its extended attributes: "
+                        "Operation not permitted"));
+  EXPECT_GT(::getxattr(path.c_str(), "security.capability", nullptr, 0), 0);
+}
+
+TEST(WriteBack, AFileSystemWithoutExtendedAttributesIsNoObstacle) {
+  // ramfs keeps neither extended attributes nor ACLs. The launcher mounts one (directly, or
+  // in a user and mount namespace of its own), runs pixmeta on a set-gid photo there, and
+  // copies the photo and the folder's names out.
+  static constexpr const char* kScript = R"(
+    mnt=$1 photo=$2 out=$3
+    shift 3
+    mount -t ramfs ramfs "$mnt" 2>/dev/null || exit 99
+    cp "$photo" "$mnt/p.jpg" && chmod 2640 "$mnt/p.jpg" && "$@" "$mnt/p.jpg"
+    rc=$?
+    cp -p "$mnt/p.jpg" "$out" && ls -A "$mnt" >"$out.names"
+    umount "$mnt"
+    exit $rc
+  )";
+  CliSandbox box;
+  const std::string mountPoint = box.dir().path() + "ram";
+  std::filesystem::create_directories(mountPoint);
+  const std::string photo = box.dir().Write("work/p.jpg", HarbourPhoto());
+  const std::string out = box.work() + "out.jpg";
+  std::optional<CliResult> r;
+  for (const bool ownNamespace : {false, true}) {
+    if (!ownNamespace && ::geteuid() != 0) continue;
+    std::vector<std::string> launcher;
+    if (ownNamespace) launcher = {"/usr/bin/unshare", "-rm"};
+    for (const std::string& part :
+         {std::string("/bin/sh"), std::string("-c"), std::string(kScript), std::string("sh"),
+          mountPoint, photo, out}) {
+      launcher.push_back(part);
+    }
+    r = box.Run({"-c=Hi"}, "", {}, launcher);
+    if (r->exitCode != 99) break;
+    r.reset();
+  }
+  if (!r) GTEST_SKIP() << "cannot mount a ramfs here (needs root or user namespaces)";
+  EXPECT_EQ(r->exitCode, 0) << r->err;
+  EXPECT_EQ(box.ErrorLog(), "");
+  EXPECT_EQ(SegmentsWith(SplitJpeg(ReadBytes(out)), 0xFE).at(0).substr(4), "Hi");
+  struct stat st{};
+  ASSERT_EQ(::stat(out.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 02640u);
+  EXPECT_EQ(ReadBytes(out + ".names"), "p.jpg\n");
 }
 
 TEST(WriteBack, AFileNamedTwiceIsEditedTwice) {
