@@ -571,7 +571,9 @@ TEST(EditKeepsTheRest, EveryEditOnEveryArchivePhotoChangesOnlyWhatItEdits) {
   const auto reports = [&](const std::string& folder) {
     std::vector<std::string> args = {"-s", "-nx", "-q"};
     args.insert(args.end(), names.begin(), names.end());
-    return ParseReports(box.Run(args, folder).out);
+    const CliResult run = box.Run(args, folder);
+    EXPECT_EQ(SanitizerReport(run), "") << "the report of " << folder;
+    return ParseReports(run.out);
   };
   const auto readWithExiftool = [&](const std::string& folder, const std::string& name) {
     return exiftool ? ReadWithExiftool(folder, box.dir().Make("extracted/" + name + "/"))
@@ -589,6 +591,7 @@ TEST(EditKeepsTheRest, EveryEditOnEveryArchivePhotoChangesOnlyWhatItEdits) {
     std::vector<std::string> args = {edit.option};
     args.insert(args.end(), names.begin(), names.end());
     const CliResult run = box.Run(args, folder);
+    EXPECT_EQ(SanitizerReport(run), "") << edit.option;
     const Listings reportsAfter = reports(folder);
     const ToolView toolAfter = readWithExiftool(folder, name);
 
