@@ -45,10 +45,12 @@ bool IsMultiPicture(const Segment& segment) {
   return segment.marker == kMarkerApp2 && segment.bytes.substr(4, 4) == std::string_view("MPF\0", 4);
 }
 
-// The multi-picture index with the offsets of its later pictures moved by growth: they
+// The multi-picture index with the offsets of its later pictures moved by growth (they
 // count from the index, and everything between it and the pictures after the image data
-// moves by that much. None when it holds no offsets that could be read.
-std::optional<std::string> MovedPictures(std::string_view segment, int64_t growth) {
+// moves by that much) and the size of the first picture, the file itself up to its image
+// data's end, by fileGrowth. None when it holds no entries that could be read.
+std::optional<std::string> MovedPictures(std::string_view segment, int64_t growth,
+                                         int64_t fileGrowth) {
   constexpr size_t kTiffStart = 8;  // 0xFF, marker, length, "MPF\0"
   std::string moved(segment);
   const std::span<char> tiff = std::span(moved).subspan(std::min(kTiffStart, moved.size()));
@@ -67,11 +69,13 @@ std::optional<std::string> MovedPictures(std::string_view segment, int64_t growt
     for (int64_t p = int64_t{*values} + 1; p + kMpEntrySize <= int64_t{*values} + 1 + *size;
          p += kMpEntrySize) {
       const std::optional<uint32_t> offset = reader.Read32(p + 8);
+      const std::optional<uint32_t> bytes = reader.Read32(p + 4);
+      if (!offset || !bytes) continue;
       // The first picture is the file itself, at offset 0.
-      if (!offset || *offset == 0) continue;
-      const int64_t now = int64_t{*offset} + growth;
+      const int64_t at = *offset == 0 ? p + 4 : p + 8;
+      const int64_t now = *offset == 0 ? int64_t{*bytes} + fileGrowth : int64_t{*offset} + growth;
       if (now <= 0 || now > UINT32_MAX) return std::nullopt;
-      changed = Write32(tiff, p + 8, static_cast<uint32_t>(now), reader.bigEndian) || changed;
+      changed = Write32(tiff, at, static_cast<uint32_t>(now), reader.bigEndian) || changed;
     }
   }
   if (!changed) return std::nullopt;
@@ -134,11 +138,12 @@ bool TimgData::PlanSplices(const JpegImage& image, HeaderSplices& splices,
     if (errorText.empty()) errorText = "its segments overlap";
     return false;
   }
+  const int64_t fileGrowth = splices.GrowthAfter(0);
   for (const Segment& segment : segments) {
     if (!IsMultiPicture(segment)) continue;
     const int64_t growth = splices.GrowthAfter(segment.offset);
-    if (growth == 0) continue;
-    if (std::optional<std::string> moved = MovedPictures(segment.bytes, growth)) {
+    if (growth == 0 && fileGrowth == 0) continue;
+    if (std::optional<std::string> moved = MovedPictures(segment.bytes, growth, fileGrowth)) {
       splices.Replace(segment.offset, segment.bytes.size(), std::move(*moved));
     }
   }

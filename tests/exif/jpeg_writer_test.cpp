@@ -161,12 +161,16 @@ TEST(JpegWriter, TheLaterPicturesOfAMultiPictureFileStayWhereItsIndexSays) {
     const std::string saved = ReadBytes(f.path);
     const size_t at = saved.find("MPF") + 4;
     const std::string segment = SegmentsWith(SplitJpeg(saved), 0xE2).at(0);
-    const size_t entries = segment.find(std::string("\x00\x00\x03\x20", 4), 8);
-    ASSERT_NE(entries, std::string::npos);
-    uint32_t offset = 0;
-    const std::string& e = segment;
-    const size_t o = e.size() - 32 + 16 + 8;  // the second entry's offset, the block's last bytes
-    for (int i = 3; i >= 0; --i) offset = offset << 8 | static_cast<unsigned char>(e[o + static_cast<size_t>(i)]);
+    // The index is the block's last bytes: two 16-byte entries of attributes, size, offset.
+    const auto field = [&segment](size_t from) {
+      uint32_t value = 0;
+      for (size_t i = 4; i-- > 0;) value = value << 8 | static_cast<unsigned char>(segment[from + i]);
+      return value;
+    };
+    const uint32_t offset = field(segment.size() - 8);
+    // The first picture, the file up to its image data's end, grew as much as the file.
+    EXPECT_EQ(int64_t{field(segment.size() - 28)} - 1000,
+              static_cast<int64_t>(saved.size()) - static_cast<int64_t>(file.size()));
     EXPECT_EQ(saved.substr(at + offset), second);
   }
 }
