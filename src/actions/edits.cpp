@@ -1,14 +1,15 @@
 #include "actions/edits.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exif/jpeg_codec.h"
 #include "exif/value_format.h"
-#include "iptc/iptc_table.h"
+#include "iptc/app13_editor.h"
 #include "iptc/iptc_writer.h"
+#include "iptc/photoshop_resources.h"
 #include "util/text_utils.h"
 
 namespace pixmeta {
@@ -132,17 +133,6 @@ void EditJpegComment(RunContext& run, FileState& file, TimgData& container) {
   file.fileChanged = true;
 }
 
-// Line breaks in a list of keywords separate keywords, as commas do.
-std::string LineBreaksToCommas(std::string_view text) {
-  std::string list;
-  list.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    list += text[i] == '\r' || text[i] == '\n' ? ',' : text[i];
-  }
-  return list;
-}
-
 void SetIptcField(RunContext& run, FileState& file, TimgData& container, std::string_view key,
                   std::string_view given, bool unescape) {
   if (key.empty() || given.empty()) return;
@@ -151,24 +141,15 @@ void SetIptcField(RunContext& run, FileState& file, TimgData& container, std::st
     return;
   }
   TIPTCdata& iptc = *container.Iptc();
-  // The stored data sets carry the table's spelling of the name, whatever the user typed.
-  const int32_t row = TableRowOf(key);
-  const std::string_view name = row >= 0 ? IptcKeyTable()[static_cast<size_t>(row)].name : key;
-  const std::string current = EscapeControlChars(iptc.FileJoinedValue(name));
+  // The held value, so that an item holding a comma stays one item when "+" appends to it.
+  const std::string current = EscapeControlChars(iptc.HeldValue(key));
   std::string value = ResolvedValue(given, current);
   const std::string notice = ChangeNotice(current, value);
   if (unescape) value = UnescapeControlChars(value);
-  if (row >= 0 && IsRepeatable(IptcKeyTable()[static_cast<size_t>(row)].tag)) {
-    value = LineBreaksToCommas(value);
-  }
   if (current == value) return;
-  int32_t index = iptc.IndexOfName(name);
-  if (value.empty() && index >= 0) {
-    // Emptying a key removes its data sets.
-    while (iptc.IndexOfName(name) >= 0) iptc.DeleteByName(name);
-  } else {
-    index = iptc.StoreValue(name, value);
-  }
+  // Emptying a key removes its data sets.
+  const int32_t index = value.empty() && iptc.IndexOfName(key) >= 0 ? iptc.RemoveKey(key)
+                                                                    : iptc.StoreValue(key, value);
   if (index < 0) {
     std::string text = "IPTC ";
     text += key;
@@ -185,6 +166,31 @@ void SetIptcField(RunContext& run, FileState& file, TimgData& container, std::st
     line += notice;
     run.console.WriteLine(line);
   }
+}
+
+// Writes the IPTC key edits into the container's APP13 segment.
+bool StoreIptcEdits(TimgData& container, std::string& error) {
+  const std::string_view segment = container.IptcSegment();
+  std::vector<std::string_view> segments;
+  if (segment.size() > 2) segments.push_back(segment.substr(2));
+  const App13Edit edit = EditApp13(segments, container.Iptc()->KeyEdits());
+  if (!edit.error.empty()) {
+    error = edit.error;
+    return false;
+  }
+  if (edit.payloads.size() > 1) {
+    // The one payload the resources would need.
+    size_t size = kPhotoshopSignature.size();
+    for (const std::string& payload : edit.payloads) size += payload.size() - kPhotoshopSignature.size();
+    error = "IPTC data of " + std::to_string(size) + " bytes does not fit a segment (at most " +
+            std::to_string(kMaxSegmentPayload) + ")";
+    return false;
+  }
+  if (!edit.payloads.empty() && !container.SetIptcBytes(edit.payloads.front())) {
+    error = "the IPTC block does not fit a segment";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -230,12 +236,11 @@ void WriteBack(RunContext& run, const FileState& file, TimgData& container,
     AddError(run, file, error);
     return;
   }
-  const auto save = [&](std::string& why) {
-    return container.SaveWithImage(image, file.path, true, why);
-  };
-  const bool saved = container.HasIptc() ? SaveToJpeg(*container.Iptc(), container, save, error)
-                                         : save(error);
-  if (!saved) AddError(run, file, error);
+  const bool iptcStored =
+      !container.HasIptc() || container.Iptc() == nullptr || StoreIptcEdits(container, error);
+  if (!iptcStored || !container.SaveWithImage(image, file.path, true, error)) {
+    AddError(run, file, error);
+  }
 }
 
 }  // namespace pixmeta
