@@ -194,6 +194,8 @@ void Exercise(TIPTCdata& iptc, pixmeta::IptcHost& host, std::string_view edit, s
   CheckEdit(payloads, iptc.KeyEdits());
 }
 
+// Up to four edits of keys of records 1, 2, 7 and 8; a value is a piece repeated, so that
+// a few bytes make values too long for a data set.
 std::vector<IptcKeyEdit> RandomEdits(FuzzedDataProvider& provider) {
   std::vector<IptcKeyEdit> edits(provider.ConsumeIntegralInRange<size_t>(0, 4));
   for (IptcKeyEdit& edit : edits) {
@@ -201,7 +203,9 @@ std::vector<IptcKeyEdit> RandomEdits(FuzzedDataProvider& provider) {
     edit.number = provider.ConsumeIntegral<uint8_t>();
     edit.values.resize(provider.ConsumeIntegralInRange<size_t>(0, 3));
     for (std::string& value : edit.values) {
-      value = provider.ConsumeRandomLengthString(provider.ConsumeBool() ? 40 : 70000);
+      const std::string piece = provider.ConsumeRandomLengthString(16);
+      const size_t times = provider.ConsumeBool() ? 1 : provider.ConsumeIntegralInRange(1, 5000);
+      for (size_t i = 0; i < times; ++i) value += piece;
     }
   }
   return edits;
@@ -228,14 +232,17 @@ std::vector<std::string> RandomSegments(FuzzedDataProvider& provider, const std:
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The edit value, the split into segments, the key edits, then the segment bytes.
   FuzzedDataProvider provider(data, size);
   const std::string edit = provider.ConsumeRandomLengthString(64);
-  const std::vector<IptcKeyEdit> edits = RandomEdits(provider);
   const std::string layout = provider.ConsumeBytesAsString(8);
+  const std::string editList = provider.ConsumeRandomLengthString(256);
   const std::string segment = provider.ConsumeRemainingBytesAsString();
 
+  FuzzedDataProvider editSource(reinterpret_cast<const uint8_t*>(editList.data()),
+                                editList.size());
   FuzzedDataProvider shape(reinterpret_cast<const uint8_t*>(layout.data()), layout.size());
-  CheckEdit(RandomSegments(shape, segment), edits);
+  CheckEdit(RandomSegments(shape, segment), RandomEdits(editSource));
 
   SegmentHost host(segment);
   TIPTCdata direct(host);
