@@ -8,6 +8,7 @@
 #include "exif/jpeg_codec.h"
 #include "exif/value_format.h"
 #include "iptc/app13_editor.h"
+#include "iptc/iptc_table.h"
 #include "iptc/iptc_writer.h"
 #include "iptc/photoshop_resources.h"
 #include "util/text_utils.h"
@@ -136,25 +137,34 @@ void EditJpegComment(RunContext& run, FileState& file, TimgData& container) {
 void SetIptcField(RunContext& run, FileState& file, TimgData& container, std::string_view key,
                   std::string_view given, bool unescape) {
   if (key.empty() || given.empty()) return;
-  if (!container.HasIptc() && !container.CreateEmptyIptc()) {
-    AddError(run, file, "IPTC segment can not be added");
-    return;
-  }
-  TIPTCdata& iptc = *container.Iptc();
+  TIPTCdata* iptc = container.HasIptc() ? container.Iptc() : nullptr;
   // The held value, so that an item holding a comma stays one item when "+" appends to it.
-  const std::string current = EscapeControlChars(iptc.HeldValue(key));
+  const std::string current = iptc != nullptr ? EscapeControlChars(iptc->HeldValue(key)) : "";
   std::string value = ResolvedValue(given, current);
   const std::string notice = ChangeNotice(current, value);
   if (unescape) value = UnescapeControlChars(value);
   if (current == value) return;
+  std::string unknown = "IPTC ";
+  unknown += key;
+  unknown += '?';
+  // An IPTC block is added only for a key that an edit stores.
+  if (iptc == nullptr) {
+    if (TableRowOf(key) < 0) {
+      AddError(run, file, unknown);
+      return;
+    }
+    if (!container.CreateEmptyIptc()) {
+      AddError(run, file, "IPTC segment can not be added");
+      return;
+    }
+    iptc = container.Iptc();
+  }
   // Emptying a key removes its data sets.
-  const int32_t index = value.empty() && iptc.IndexOfName(key) >= 0 ? iptc.RemoveKey(key)
-                                                                    : iptc.StoreValue(key, value);
+  const int32_t index = value.empty() && iptc->IndexOfName(key) >= 0
+                            ? iptc->RemoveKey(key)
+                            : iptc->StoreValue(key, value);
   if (index < 0) {
-    std::string text = "IPTC ";
-    text += key;
-    text += '?';
-    AddError(run, file, text);
+    AddError(run, file, unknown);
     return;
   }
   file.fileChanged = true;

@@ -77,6 +77,20 @@ TEST_F(IptcEditTest, AnEditPatchesOnlyItsKeyAndKeepsEveryResource) {
   EXPECT_EQ(App13Payload(Edit(original, {"-c=Hello"})), before);
 }
 
+TEST_F(IptcEditTest, AnIptcEditThatStoresNothingAddsNoApp13) {
+  const std::string meadow = JpegBuilder(48, 32).Comment("meadow").Build();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--IPTC:Nonsense=1", "-c=Hi"}, {"-key=-", "-c=Hi"}, {"-t=+", "-c=Hi"}}) {
+    const std::string after = Edit(meadow, args);
+    EXPECT_TRUE(SegmentsWith(SplitJpeg(after), kApp13).empty()) << args[0];
+    EXPECT_THAT(SegmentsWith(SplitJpeg(after), 0xFE),
+                ElementsAre(std::string("\xFF\xFE\0\x04Hi", 6)))
+        << args[0];
+  }
+  EXPECT_THAT(box_.ErrorLog(), HasSubstr("#ERROR p.jpg: IPTC Nonsense?"));
+  EXPECT_EQ(SegmentsWith(SplitJpeg(Edit(meadow, {"-obj=x"})), kApp13).size(), 1u);
+}
+
 TEST_F(IptcEditTest, KeywordsWithBlanksStayWholeThroughLaterEdits) {
   const IptcBuilder stored = IptcBuilder().Keywords({"New York", "new york", "Sea"});
   const std::string commented = Edit(Photo(stored), {"-c=x"});
