@@ -119,9 +119,21 @@ std::vector<std::string> IptcSeeds() {
   segments.push_back(
       IptcBuilder().Add(2, 120, "caption").WithLength(2, 25, 0x8004, "long").SegmentBytes());
   segments.push_back(IptcBuilder().Add(2, 105, "headline").CutShort(3).SegmentBytes());
+  segments.push_back(EditorIptc().SegmentBytes());
+  // The target takes, from the front: the edit value, ended by a backslash and one more
+  // byte; eight bytes that split the segment, read from their end (one segment, with the
+  // signature); the key edits, ended as the value is (a backslash in them doubled): their
+  // numbers come from their end (one edit of 2:120 with one value, the piece "Caption"
+  // once); then the segment bytes, here once as the container hands them over and once as
+  // the bare resource stream.
+  const std::string layout("\0\0\0\0\0\0\x05\x01", 8);
+  const std::string edits = "Caption\\\\ " + std::string("\x01\x01\x78\x01\x01") + "\\ ";
   std::vector<std::string> seeds;
-  // The edit value comes first, ended by a backslash and one more byte.
-  for (const std::string& segment : segments) seeds.push_back("new, keyword\\ " + segment);
+  for (const std::string& segment : segments) {
+    const std::string head = "new, keyword\\ " + layout + edits;
+    seeds.push_back(head + segment);
+    if (segment.size() > 16) seeds.push_back(head + segment.substr(16));
+  }
   return seeds;
 }
 

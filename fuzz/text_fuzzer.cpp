@@ -68,12 +68,15 @@ void Texts(const std::string& text, const std::string& other, int n) {
 }
 
 void CommaText(const std::string& existing, const std::string& added) {
+  // Written as comma text, the items read back as they were.
   const std::vector<std::string> items = ParseCommaText(existing);
-  // Written as comma text, the items read back as they were; a lone empty item is written
-  // as nothing, as comma text has no other way to say it.
-  const bool loneEmpty = items.size() == 1 && items[0].empty();
-  if (!loneEmpty && ParseCommaText(JoinCommaText(items)) != items) std::abort();
-  MergeCommaText(existing, added);
+  if (ParseCommaText(JoinCommaText(items)) != items) std::abort();
+  const std::vector<std::string> distinct = DistinctItems(ParseCommaText(existing + added));
+  if (ParseCommaText(JoinCommaText(distinct)) != distinct) std::abort();
+  // Any items, separators and quotes included, read back whole once they are trimmed.
+  std::vector<std::string> pieces = {std::string(Trim(existing)), std::string(Trim(added))};
+  std::erase_if(pieces, [](const std::string& piece) { return piece.empty(); });
+  if (ParseCommaText(JoinCommaText(pieces)) != pieces) std::abort();
 }
 
 void Search(const std::string& text, const std::string& pattern) {

@@ -1,9 +1,9 @@
 #include "actions/edits.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exif/jpeg_codec.h"
 #include "exif/value_format.h"
@@ -148,48 +148,37 @@ void EditJpegComment(RunContext& run, FileState& file, TimgData& container) {
   file.fileChanged = true;
 }
 
-// Line breaks in a list of keywords separate keywords, as commas do.
-std::string LineBreaksToCommas(std::string_view text) {
-  std::string list;
-  list.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    list += text[i] == '\r' || text[i] == '\n' ? ',' : text[i];
-  }
-  return list;
-}
-
 void SetIptcField(RunContext& run, FileState& file, TimgData& container, std::string_view key,
                   std::string_view given, bool unescape) {
   if (key.empty() || given.empty()) return;
-  if (!container.HasIptc() && !container.CreateEmptyIptc()) {
-    AddError(run, file, "IPTC segment can not be added");
-    return;
-  }
-  TIPTCdata& iptc = *container.Iptc();
-  // The stored data sets carry the table's spelling of the name, whatever the user typed.
-  const int32_t row = TableRowOf(key);
-  const std::string_view name = row >= 0 ? IptcKeyTable()[static_cast<size_t>(row)].name : key;
-  const std::string current = EscapeControlChars(iptc.FileJoinedValue(name));
+  TIPTCdata* iptc = container.HasIptc() ? container.Iptc() : nullptr;
+  // The held value, so that an item holding a comma stays one item when "+" appends to it.
+  const std::string current = iptc != nullptr ? EscapeControlChars(iptc->HeldValue(key)) : "";
   std::string value = ResolvedValue(given, current);
   const std::string notice = ChangeNotice(current, value);
   if (unescape) value = UnescapeControlChars(value);
-  if (row >= 0 && IsRepeatable(IptcKeyTable()[static_cast<size_t>(row)].tag)) {
-    value = LineBreaksToCommas(value);
-  }
   if (current == value) return;
-  int32_t index = iptc.IndexOfName(name);
-  if (value.empty() && index >= 0) {
-    // Emptying a key removes its data sets.
-    while (iptc.IndexOfName(name) >= 0) iptc.DeleteByName(name);
-  } else {
-    index = iptc.StoreValue(name, value);
+  std::string unknown = "IPTC ";
+  unknown += key;
+  unknown += '?';
+  // An IPTC block is added only for a key that an edit stores.
+  if (iptc == nullptr) {
+    if (TableRowOf(key) < 0) {
+      AddError(run, file, unknown);
+      return;
+    }
+    if (!container.CreateEmptyIptc()) {
+      AddError(run, file, "IPTC segment can not be added");
+      return;
+    }
+    iptc = container.Iptc();
   }
+  // Emptying a key removes its data sets.
+  const int32_t index = value.empty() && iptc->IndexOfName(key) >= 0
+                            ? iptc->RemoveKey(key)
+                            : iptc->StoreValue(key, value);
   if (index < 0) {
-    std::string text = "IPTC ";
-    text += key;
-    text += '?';
-    AddError(run, file, text);
+    AddError(run, file, unknown);
     return;
   }
   file.fileChanged = true;
@@ -246,12 +235,7 @@ void WriteBack(RunContext& run, const FileState& file, TimgData& container,
     AddError(run, file, error);
     return;
   }
-  const auto save = [&](std::string& why) {
-    return container.SaveWithImage(image, file.path, true, why);
-  };
-  const bool saved = container.HasIptc() ? SaveToJpeg(*container.Iptc(), container, save, error)
-                                         : save(error);
-  if (!saved) AddError(run, file, error);
+  if (!container.SaveWithImage(image, file.path, true, error)) AddError(run, file, error);
 }
 
 }  // namespace pixmeta

@@ -39,7 +39,7 @@ std::string CopyrightList(const TimgData& container, const TImageInfo& exif) {
   const TIPTCdata* iptc = container.Iptc();
   if (container.HasIptc() && iptc != nullptr) {
     for (const std::string_view key : {"ImageCredit", "Copyright"}) {
-      AddListWords(copy, CapitalizeWords(MetaText(iptc->FileJoinedValue(key))), kItemSeparator,
+      AddListWords(copy, CapitalizeWords(MetaText(iptc->HeldValue(key))), kItemSeparator,
                    {});
     }
   }
@@ -63,11 +63,11 @@ std::string TagsText(const TimgData& container, const TImageInfo& exif, bool& ha
   AddListItems(tags, MetaText(exif.LookupValue("Keywords")), kTagSeparator, {});
   const TIPTCdata* iptc = container.Iptc();
   if (!container.HasIptc() || iptc == nullptr) return tags;
-  AddListItems(tags, EscapeControlChars(MetaText(iptc->FileJoinedValue("Category"))),
+  AddListItems(tags, EscapeControlChars(MetaText(iptc->HeldValue("Category"))),
                kTagSeparator, {});
-  AddListItems(tags, LineBreaksToChar(MetaText(iptc->FileJoinedValue("SuppCategory")), ','),
+  AddListItems(tags, LineBreaksToChar(MetaText(iptc->HeldValue("SuppCategory")), ','),
                kTagSeparator, {});
-  std::string keywords = MetaText(iptc->FileJoinedValue("Keywords"));
+  std::string keywords = MetaText(iptc->HeldValue("Keywords"));
   hashed = keywords.find('#') != std::string::npos;
   if (hashed && keywords.front() != '#') keywords.insert(0, 1, '#');
   tags += keywords;

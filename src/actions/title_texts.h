@@ -24,7 +24,7 @@ void ForEachTitleText(const TimgData& container, const TImageInfo& exif, Add&& a
   if (!container.HasIptc() || iptc == nullptr) return;
   for (const std::string_view key : {"ImageCaption", "ImageHeadline", "ByLine", "ByLineTitle",
                                      "ObjectName", "City", "LocationName"}) {
-    add(iptc->FileJoinedValue(key));
+    add(iptc->HeldValue(key));
   }
 }
 

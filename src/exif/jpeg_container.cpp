@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "exif/tag_dictionary.h"
+#include "iptc/photoshop_resources.h"
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
@@ -44,7 +45,7 @@ void TimgData::Reset() {
   exifSlot_ = iptcSlot_ = commentSlot_ = jfifSlot_ = 0;
   iptcBytes_ = {};
   exifPatches_.clear();
-  exifShortened_ = commentSet_ = iptcSet_ = false;
+  exifShortened_ = commentSet_ = false;
   fileName_.clear();
   fileModifiedUnix_ = 0;
   fileSize_ = 0;
@@ -127,6 +128,7 @@ bool TimgData::WalkSegments(platform::InputFile& file,
   char soi[2];
   if (file.Read(soi, 2) != 2 || soi[0] != '\xFF' || soi[1] != '\xD8') return false;
   slotCount_ = 0;
+  bool iptcHoldsResources = false;
   while (slotCount_ < kReadableSlots) {
     // Fill bytes before the marker code are skipped; the end of the file ends the read.
     std::optional<unsigned char> marker = file.ReadByte();
@@ -169,12 +171,16 @@ bool TimgData::WalkSegments(platform::InputFile& file,
         // An APP1 of another kind (XMP) may come first; it stays in its slot.
         if (file.Head().substr(start + 2, 4) == "Exif") exifSlot_ = slotCount_;
         break;
-      case kMarkerApp13:
-        if (iptcSlot_ == 0) {
+      case kMarkerApp13: {
+        // The first APP13 holding image resources is the IPTC one, else the first APP13.
+        const bool resources = file.Head().substr(start + 2).starts_with(kPhotoshopSignature);
+        if (iptcSlot_ == 0 || (resources && !iptcHoldsResources)) {
           iptcSlot_ = slotCount_;
-          iptc_ = std::make_unique<TIPTCdata>(*this);
+          iptcHoldsResources = resources;
+          if (!iptc_) iptc_ = std::make_unique<TIPTCdata>(*this);
         }
         break;
+      }
       case kMarkerCom:
         commentSlot_ = slotCount_;
         break;
@@ -258,44 +264,20 @@ std::string TimgData::GetComment() const {
   return std::string(ClampedBytes(bytes, 3, n - 2));
 }
 
-namespace {
-
-constexpr std::string_view kResources{"Photoshop 3.0\0", 14};
-
-// Whether the image resources of an APP13 payload (after its signature) end inside a
-// resource, which then goes on in the next APP13 segment.
-bool EndsInsideAResource(std::string_view resources) {
-  const tEndInd reader{.bigEndian = true, .buffer = resources};
-  uint64_t pos = 0;
-  while (pos < resources.size()) {
-    // Type, id, the name (a length byte and the text, padded to an even count), size, data.
-    if (pos + 7 > resources.size()) return true;
-    const uint64_t name = (static_cast<unsigned char>(resources[pos + 6]) + 2u) & ~uint64_t{1};
-    if (pos + 6 + name + 4 > resources.size()) return true;
-    const uint32_t size = reader.Read32At(static_cast<int64_t>(pos + 6 + name + 1));
-    const uint64_t end = pos + 6 + name + 4 + size;
-    if (end > resources.size()) return true;
-    pos = end + (size & 1);  // the data is padded to an even count
-  }
-  return false;
-}
-
-}  // namespace
-
 void TimgData::JoinIptcSegments() {
   iptcBytes_ = Slot(iptcSlot_).bytes;
-  if (iptcBytes_.substr(2, kResources.size()) != kResources) return;
+  if (!iptcBytes_.substr(2).starts_with(kPhotoshopSignature)) return;
   // Resources too large for one segment go on in the next ones, each with its own signature.
   std::unique_ptr<std::string> joined;
   for (int n = iptcSlot_ + 1; n <= slotCount_; ++n) {
     const std::string_view stream = joined ? std::string_view(*joined) : iptcBytes_;
-    if (!EndsInsideAResource(stream.substr(2 + kResources.size()))) break;
+    if (ParseResources(stream.substr(2 + kPhotoshopSignature.size())).rest.empty()) break;
     const tSection& slot = Slot(n);
-    if (slot.marker != kMarkerApp13 || slot.bytes.substr(2, kResources.size()) != kResources) {
+    if (slot.marker != kMarkerApp13 || !slot.bytes.substr(2).starts_with(kPhotoshopSignature)) {
       continue;
     }
     if (!joined) joined = std::make_unique<std::string>(iptcBytes_);
-    joined->append(slot.bytes.substr(2 + kResources.size()));
+    joined->append(slot.bytes.substr(2 + kPhotoshopSignature.size()));
   }
   if (!joined) return;
   iptcBytes_ = *joined;
@@ -322,7 +304,6 @@ bool TimgData::StoreSegment(int& slotRef, uint32_t marker, std::string_view payl
   slot.marker = marker;
   madeSegments_.push_back(std::move(made));
   if (marker == kMarkerApp13) {
-    iptcSet_ = true;
     iptcBytes_ = slot.bytes;
   } else {
     commentSet_ = true;

@@ -16,6 +16,7 @@
 
 #include "records/byte_reader.h"
 #include "exif/image_info.h"
+#include "exif/jpeg_codec.h"
 #include "exif/maker_note_host.h"
 #include "platform/file_system.h"
 #include "iptc/iptc_data.h"
@@ -90,9 +91,8 @@ class TimgData final : public tEndInd, public IptcHost {
   // shortened it.
   const std::vector<std::pair<int64_t, int64_t>>& ExifPatches() const { return exifPatches_; }
   bool ExifShortened() const { return exifShortened_; }
-  // Whether SetComment or SetIptcBytes replaced or added that segment since the load.
+  // Whether SetComment replaced or added the comment segment since the load.
   bool CommentSet() const { return commentSet_; }
-  bool IptcBytesSet() const { return iptcSet_; }
   // Replace the comment or APP13 segment, or append it in a new slot; false when the text
   // does not fit a segment or no slot is left.
   bool SetComment(std::string_view text);
@@ -153,6 +153,10 @@ class TimgData final : public tEndInd, public IptcHost {
   // Notes in splices what the edits since the load change in image's header; false, with
   // errorText, when an edited segment is no longer where it was read.
   bool PlanSplices(const JpegImage& image, HeaderSplices& splices, std::string& errorText) const;
+  // Notes the IPTC object's key edits as the file's image-resource segments edited in place,
+  // or as a new APP13 segment at newAt; false, with errorText, when they cannot be made.
+  bool PlanIptc(const std::vector<JpegImage::Segment>& segments, uint64_t newAt,
+                HeaderSplices& splices, std::string& errorText) const;
   tSection& SlotRef(int n) { return slots_.at(static_cast<size_t>(n - 1)); }
 
   int32_t listMode_;
@@ -173,7 +177,6 @@ class TimgData final : public tEndInd, public IptcHost {
   std::vector<std::pair<int64_t, int64_t>> exifPatches_;
   bool exifShortened_ = false;
   bool commentSet_ = false;
-  bool iptcSet_ = false;
   bool readingTiff_ = false;
   bool noteValuePlaces_ = true;
   std::string fileName_;

@@ -10,6 +10,8 @@
 #include "exif/jpeg_codec.h"
 #include "exif/jpeg_container.h"
 #include "exif/rewrite_check.h"
+#include "iptc/app13_editor.h"
+#include "iptc/photoshop_resources.h"
 #include "platform/rewritten_file.h"
 
 namespace pixmeta {
@@ -84,6 +86,64 @@ std::optional<std::string> MovedPictures(std::string_view segment, int64_t growt
 
 }  // namespace
 
+bool TimgData::PlanIptc(const std::vector<Segment>& segments, uint64_t newAt,
+                        HeaderSplices& splices, std::string& errorText) const {
+  if (!iptc_ || iptc_->KeyEdits().empty()) return true;
+  // The file's image resources: the first APP13 segment that holds them, and the next ones
+  // while the resources so far end inside one. Those the reader stopped before count too.
+  std::vector<const Segment*> group;
+  std::string stream;
+  for (const Segment& segment : segments) {
+    const std::string_view payload = segment.bytes.substr(4);
+    if (segment.marker != kMarkerApp13 || !payload.starts_with(kPhotoshopSignature)) continue;
+    if (!group.empty() && ParseResources(stream).rest.empty()) break;
+    group.push_back(&segment);
+    stream += payload.substr(kPhotoshopSignature.size());
+  }
+  std::vector<std::string_view> payloads;
+  for (const Segment* segment : group) payloads.push_back(segment->bytes.substr(4));
+  const App13Edit edit = EditApp13(payloads, iptc_->KeyEdits());
+  if (!edit.error.empty()) {
+    errorText = edit.error;
+    return false;
+  }
+  // The block keeps its segments where they stand: payload i replaces segment i, more
+  // payloads follow the last, and segments the block no longer needs go.
+  const auto segmentBytes = [](std::string_view payload) {
+    std::string bytes{'\xFF', static_cast<char>(kMarkerApp13),
+                      static_cast<char>((payload.size() + 2) >> 8),
+                      static_cast<char>((payload.size() + 2) & 0xFF)};
+    bytes += payload;
+    return bytes;
+  };
+  if (group.empty()) {
+    std::string bytes;
+    for (const std::string& payload : edit.payloads) bytes += segmentBytes(payload);
+    if (bytes.empty()) return true;
+    // Readers take the first APP13 segment for the IPTC one: the new block goes before any
+    // other kind, and takes the place of an empty one.
+    const auto first = std::find_if(segments.begin(), segments.end(),
+                                    [](const Segment& s) { return s.marker == kMarkerApp13; });
+    if (first != segments.end() && first->bytes.size() == 4) {
+      return splices.Replace(first->offset, first->bytes.size(), std::move(bytes));
+    }
+    splices.Insert(first != segments.end() ? std::min<uint64_t>(newAt, first->offset) : newAt,
+                   std::move(bytes));
+    return true;
+  }
+  for (size_t i = 0; i < group.size(); ++i) {
+    std::string bytes;
+    if (i < edit.payloads.size()) bytes = segmentBytes(edit.payloads[i]);
+    if (i + 1 == group.size()) {
+      for (size_t j = group.size(); j < edit.payloads.size(); ++j) {
+        bytes += segmentBytes(edit.payloads[j]);
+      }
+    }
+    splices.Replace(group[i]->offset, group[i]->bytes.size(), std::move(bytes));
+  }
+  return true;
+}
+
 bool TimgData::PlanSplices(const JpegImage& image, HeaderSplices& splices,
                            std::string& errorText) const {
   const std::vector<Segment>& segments = image.Segments();
@@ -115,15 +175,16 @@ bool TimgData::PlanSplices(const JpegImage& image, HeaderSplices& splices,
       break;
     }
   }
-  // An edited comment or APP13 replaces the segment it was read from; one the reader did
-  // not reach (it stopped before it) is replaced as well rather than given a twin.
-  const auto place = [&](int slotNumber, bool set, uint8_t marker, bool last) {
+  // An edited comment replaces the segment it was read from; when the reader did not reach
+  // the file's comment (it stopped before it), the last one is replaced rather than given
+  // a twin, since readers take the last.
+  const auto place = [&](int slotNumber, bool set, uint8_t marker) {
     if (!set || slotNumber == 0) return true;
     const tSection& slot = Slot(slotNumber);
     const Segment* old = slot.fileOffset >= 0 ? SegmentAt(segments, slot.fileOffset) : nullptr;
     if (slot.fileOffset < 0) {
       for (const Segment& segment : segments) {
-        if (segment.marker == marker && (last || old == nullptr)) old = &segment;
+        if (segment.marker == marker) old = &segment;
       }
     } else if (old == nullptr || old->marker != marker) {
       errorText = "an edited segment is no longer where it was read";
@@ -133,8 +194,8 @@ bool TimgData::PlanSplices(const JpegImage& image, HeaderSplices& splices,
     splices.Insert(newAt, SegmentBytes(slot));
     return true;
   };
-  if (!place(iptcSlot_, iptcSet_, kMarkerApp13, false) ||
-      !place(commentSlot_, commentSet_, kMarkerCom, true)) {
+  if (!PlanIptc(segments, newAt, splices, errorText)) return false;
+  if (!place(commentSlot_, commentSet_, kMarkerCom)) {
     if (errorText.empty()) errorText = "its segments overlap";
     return false;
   }

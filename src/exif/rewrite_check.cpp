@@ -7,6 +7,7 @@
 #include "exif/header_splices.h"
 #include "exif/jpeg_container.h"
 #include "iptc/iptc_data.h"
+#include "iptc/iptc_table.h"
 #include "platform/file_system.h"
 #include "util/string_list.h"
 
@@ -53,6 +54,34 @@ std::string ExifDifference(const TimgData& before, const TimgData& after) {
     // Edited values differ; so does a value worked out from the pixel size when that changed.
     if (start != end ? Overlaps(patches, start, end) : sizePatched && a.id == 0) continue;
     if (a.text != b.text) return "EXIF tag " + std::string(a.name());
+  }
+  return {};
+}
+
+// The data sets of the keys the IPTC object did not edit, each as "name=value".
+std::vector<std::string> UneditedDataSets(std::string_view segment, const TIPTCdata* edited) {
+  StringList sets;
+  TIPTCdata::SegmentPairList(segment, sets);
+  std::vector<std::string> kept;
+  for (const std::string_view line : sets) {
+    const int32_t row = TIPTCdata::TableRowOf(line.substr(0, line.find('=')));
+    const bool isEdited =
+        edited != nullptr && row >= 0 &&
+        std::any_of(edited->KeyEdits().begin(), edited->KeyEdits().end(), [row](const IptcKeyEdit& e) {
+          const TagRow& key = IptcKeyTable()[static_cast<size_t>(row)];
+          return key.tag == e.number && key.record == e.record;
+        });
+    if (!isEdited) kept.emplace_back(line);
+  }
+  return kept;
+}
+
+std::string IptcDifference(const TimgData& before, const TimgData& after) {
+  const TIPTCdata* edits = before.Iptc();
+  const bool edited = edits != nullptr && !edits->KeyEdits().empty();
+  if (!edited && after.HasIptc() != before.HasIptc()) return "IPTC";
+  if (UneditedDataSets(before.IptcSegment(), edits) != UneditedDataSets(after.IptcSegment(), edits)) {
+    return "IPTC";
   }
   return {};
 }
@@ -109,15 +138,7 @@ std::string DifferenceAfterRewrite(const TimgData& before,
                                after.GetComment() != before.GetComment())) {
     return "comment";
   }
-  if (!before.IptcBytesSet()) {
-    if (after.HasIptc() != before.HasIptc()) return "IPTC";
-    StringList oldSets;
-    StringList newSets;
-    TIPTCdata::SegmentPairList(before.IptcSegment(), oldSets);
-    TIPTCdata::SegmentPairList(after.IptcSegment(), newSets);
-    if (oldSets.Text() != newSets.Text()) return "IPTC";
-  }
-  return {};
+  return IptcDifference(before, after);
 }
 
 }  // namespace pixmeta

@@ -1,6 +1,8 @@
 #include "iptc/comma_text.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <utility>
 
 #include "platform/code_page.h"
 #include "util/text_utils.h"
@@ -8,19 +10,14 @@
 namespace pixmeta {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsSeparator(char c) { return c == ',' || c == '\r' || c == '\n'; }
 
 bool NeedsQuotes(std::string_view item) {
-  return std::ranges::any_of(item, [](char c) { return IsBlank(c) || c == ',' || c == '"'; });
+  return (!item.empty() && item.front() == '"') || std::ranges::any_of(item, IsSeparator);
 }
 
-size_t SkipBlanks(std::string_view text, size_t i) {
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  return i;
-}
-
-// Reads the quoted item whose opening quote is at text[i]; returns the index after its
-// closing quote (or the end when it is missing).
+// Reads the quoted text whose opening quote is at text[i] into item; returns the index after
+// its closing quote (or the end when it is missing).
 size_t ReadQuoted(std::string_view text, size_t i, std::string& item) {
   for (++i; i < text.size(); ++i) {
     if (text[i] != '"') {
@@ -39,21 +36,19 @@ size_t ReadQuoted(std::string_view text, size_t i, std::string& item) {
 
 std::vector<std::string> ParseCommaText(std::string_view text) {
   std::vector<std::string> items;
-  size_t i = SkipBlanks(text, 0);
+  size_t i = 0;
   while (i < text.size()) {
-    std::string& item = items.emplace_back();
-    if (text[i] == '"') {
-      i = ReadQuoted(text, i, item);
-    } else {
-      const size_t start = i;
-      while (i < text.size() && !IsBlank(text[i]) && text[i] != ',') ++i;
-      item.assign(text.substr(start, i - start));
+    std::string item;
+    while (i < text.size() && !IsSeparator(text[i]) && static_cast<unsigned char>(text[i]) <= 32) {
+      ++i;
     }
-    i = SkipBlanks(text, i);
-    if (i < text.size() && text[i] == ',') {
-      i = SkipBlanks(text, i + 1);
-      if (i == text.size()) items.emplace_back();
-    }
+    if (i < text.size() && text[i] == '"') i = ReadQuoted(text, i, item);
+    const size_t start = i;
+    while (i < text.size() && !IsSeparator(text[i])) ++i;
+    item.append(text.substr(start, i - start));
+    const std::string_view trimmed = Trim(item);
+    if (!trimmed.empty()) items.emplace_back(trimmed);
+    ++i;  // past the separator
   }
   return items;
 }
@@ -77,47 +72,15 @@ std::string JoinCommaText(std::span<const std::string> items) {
   return text;
 }
 
-std::string MergeCommaText(std::string_view existing, std::string_view added) {
-  // Text without blanks, control characters or quotes is its items joined by commas, so one
-  // such item merges into such a list without taking either apart. Keywords are.
-  const auto plain = [](std::string_view text) {
-    return std::ranges::none_of(text, [](char c) { return IsBlank(c) || c == '"'; });
-  };
-  if (!added.empty() && added.find(',') == std::string_view::npos && plain(added) &&
-      plain(existing)) {
-    if (existing.empty()) return std::string(added);
-    for (size_t start = 0;;) {
-      const size_t comma = existing.find(',', start);
-      if (platform::EqualNoCase(existing.substr(start, comma - start), added)) {
-        return std::string(existing);
-      }
-      if (comma == std::string_view::npos) break;
-      start = comma + 1;
-    }
-    std::string merged(existing);
-    merged += ',';
-    merged += added;
-    return merged;
+std::vector<std::string> DistinctItems(std::vector<std::string> items) {
+  // Upper-cased, so that thousands of keywords are compared in linear time.
+  std::unordered_set<std::string> held;
+  std::vector<std::string> distinct;
+  distinct.reserve(items.size());
+  for (std::string& item : items) {
+    if (held.insert(platform::UpperCase(item)).second) distinct.push_back(std::move(item));
   }
-  std::vector<std::string> items = ParseCommaText(existing);
-  for (const std::string& item : ParseCommaText(added)) {
-    const std::string_view trimmed = Trim(item);
-    const bool present = std::ranges::any_of(
-        items, [&](const std::string& held) { return platform::EqualNoCase(held, trimmed); });
-    if (!present) items.emplace_back(trimmed);
-  }
-  return JoinCommaText(items);
-}
-
-}  // namespace pixmeta
-
-namespace pixmeta {
-
-void CommaTextMerger::Add(std::string_view added) {
-  for (const std::string& item : ParseCommaText(added)) {
-    const std::string_view trimmed = Trim(item);
-    if (held_.insert(platform::UpperCase(trimmed)).second) items_.emplace_back(trimmed);
-  }
+  return distinct;
 }
 
 }  // namespace pixmeta

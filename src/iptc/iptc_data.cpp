@@ -1,5 +1,6 @@
 #include "iptc/iptc_data.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
@@ -92,55 +93,102 @@ std::string TIPTCdata::ValueOf(std::string_view name, std::string_view defaultVa
 
 int32_t TIPTCdata::TableRowOf(std::string_view name) { return pixmeta::TableRowOf(name); }
 
+std::string TIPTCdata::HeldValue(std::string_view name) const {
+  std::string joined;
+  for (const TTagEntry& entry : entries_) {
+    if (!platform::EqualNoCase(entry.name(), name)) continue;
+    const std::string_view value = Trim(entry.text);
+    if (!joined.empty() && !value.empty()) joined += ',';
+    joined += value;
+  }
+  return joined;
+}
+
 int32_t TIPTCdata::Append(TTagEntry entry) {
   if (entry.tag() != 0) entries_.push_back(std::move(entry));
   return Count() - 1;
 }
 
-int32_t TIPTCdata::StoreValue(std::string_view name, std::string_view value) {
-  const int32_t index = IndexOfName(name);
-  if (index >= 0) {
-    if (!value.empty()) entries_[static_cast<size_t>(index)].text = value;
-    return index;
-  }
-  const int32_t row = TableRowOf(name);
-  if (row < 0) return -1;
-  TTagEntry entry;
-  entry.row = &IptcKeyTable()[static_cast<size_t>(row)];
-  entry.size = entry.row->size;
-  entry.text = value;
-  return Append(std::move(entry));
+void TIPTCdata::Reset() {
+  entries_.clear();
+  edits_.clear();
 }
 
-int32_t TIPTCdata::MergeValues(std::string_view name, std::string_view list) {
-  const int32_t index = IndexOfName(name);
-  if (index < 0) return StoreValue(name, MergeCommaText({}, list));
-  if (!list.empty()) {
-    std::string& value = entries_[static_cast<size_t>(index)].text;
-    value = MergeCommaText(value, list);
+void TIPTCdata::RecordEdit(const TTagEntry& entry, std::vector<std::string> values) {
+  const auto record = static_cast<uint8_t>(entry.record());
+  const auto number = static_cast<uint8_t>(entry.tag());
+  const auto same = std::ranges::find_if(edits_, [&](const IptcKeyEdit& edit) {
+    return edit.record == record && edit.number == number;
+  });
+  if (same != edits_.end()) {
+    same->values = std::move(values);
+  } else {
+    edits_.push_back({.record = record, .number = number, .values = std::move(values)});
   }
+}
+
+int32_t TIPTCdata::StoreValue(std::string_view name, std::string_view value) {
+  int32_t index = IndexOfName(name);
+  if (index >= 0 && value.empty()) return index;
+  if (index < 0) {
+    const int32_t row = TableRowOf(name);
+    if (row < 0) return -1;
+    TTagEntry entry;
+    entry.row = &IptcKeyTable()[static_cast<size_t>(row)];
+    entry.size = entry.row->size;
+    if (entry.tag() == 0) return Append(std::move(entry));
+    index = Append(std::move(entry));
+  }
+  TTagEntry& entry = entries_[static_cast<size_t>(index)];
+  std::vector<std::string> values;
+  if (IsRepeatable(entry.tag())) {
+    values = DistinctItems(ParseCommaText(value));
+    entry.text = JoinCommaText(values);
+  } else {
+    entry.text = value;
+    values.emplace_back(value);
+  }
+  RecordEdit(entry, std::move(values));
+  // The key is now the one entry, as its data sets are now those of its value.
+  const std::string_view heldName = entry.name();
+  for (size_t i = entries_.size(); i-- > static_cast<size_t>(index) + 1;) {
+    if (entries_[i].name() == heldName) {
+      entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+  return index;
+}
+
+int32_t TIPTCdata::RemoveKey(std::string_view name) {
+  const int32_t index = IndexOfName(name);
+  if (index < 0) return -1;
+  RecordEdit(entries_[static_cast<size_t>(index)], {});
+  std::erase_if(entries_,
+                [name](const TTagEntry& e) { return platform::EqualNoCase(e.name(), name); });
   return index;
 }
 
 void TIPTCdata::LoadFromSegment(std::string_view data) {
   Reset();
-  // Each repeatable key's entry, made where its first data set stands, gets its merged
-  // value once all data sets are read.
-  std::vector<std::pair<int32_t, CommaTextMerger>> merged;
+  // Each repeatable key's entry, made where its first data set stands, gets its items once
+  // all data sets are read.
+  std::vector<std::pair<int32_t, std::vector<std::string>>> lists;
   ForEachDataSet(data, [&](const DataSet& set) {
     const TagRow* row = RowOf(set);
     if (row == nullptr) return;
     if (IsRepeatable(row->tag)) {
+      // Record 8 has no repeatable row: its data sets 20 and 25 are dropped.
+      if (row->name.starts_with("Custom_")) return;
       const int32_t index = IndexOfName(row->name);
-      if (index < 0) {
-        const int32_t made = StoreValue(row->name, {});
-        if (made < 0) return;
-        merged.emplace_back(made, CommaTextMerger()).second.Add(set.value);
-        return;
+      auto list = std::ranges::find_if(lists, [index](const auto& l) { return l.first == index; });
+      if (list == lists.end()) {
+        TTagEntry entry;
+        entry.row = row;
+        entry.size = row->size;
+        list = lists.insert(lists.end(), {Append(std::move(entry)), {}});
       }
-      for (auto& [at, merger] : merged) {
-        if (at == index) merger.Add(set.value);
-      }
+      const std::string_view item = Trim(set.value);
+      if (!item.empty()) list->second.emplace_back(item);
       return;
     }
     TTagEntry entry;
@@ -149,7 +197,9 @@ void TIPTCdata::LoadFromSegment(std::string_view data) {
     entry.text = set.value;
     Append(std::move(entry));
   });
-  for (auto& [index, merger] : merged) entries_[static_cast<size_t>(index)].text = merger.Text();
+  for (auto& [index, items] : lists) {
+    entries_[static_cast<size_t>(index)].text = JoinCommaText(items);
+  }
 }
 
 bool TIPTCdata::LoadFromJpeg(const std::string& fileName) {

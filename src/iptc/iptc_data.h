@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "iptc/iptc_edits.h"
 #include "records/tag_entry.h"
 #include "util/string_list.h"
 
@@ -29,9 +30,12 @@ class IptcHost {
 };
 
 // Entries are TTagEntry records whose row gives record, tag (data-set number), name and
-// desc; size is the key's maximum size and text holds the value bytes. A repeatable key is held once, its values merged into a comma list.
+// desc; size is the key's maximum size and text holds the value bytes. A repeatable key is
+// held once, where its first data set stands, its items as comma text: every data set read,
+// trimmed, empty ones left out, duplicates kept.
 // The held list and the container's APP13 bytes are independent: the Segment... and File...
-// operations always read bytes.
+// operations always read bytes. Each change of a key's value is also recorded as a key
+// edit, which the APP13 editor applies to the bytes.
 class TIPTCdata {
  public:
   explicit TIPTCdata(IptcHost& host) : host_(host) {}
@@ -47,17 +51,24 @@ class TIPTCdata {
   std::string ValueOf(std::string_view name, std::string_view defaultValue) const;
   // Zero-based key-table row of name ignoring letter case, or -1.
   static int32_t TableRowOf(std::string_view name);
+  // The values of the entries named name ignoring letter case, each trimmed, joined by ",",
+  // empty ones left out; a repeatable key's value is its comma text.
+  std::string HeldValue(std::string_view name) const;
 
   // Stores the entry unless its tag is 0; the index of the last entry (-1 when none).
   int32_t Append(TTagEntry entry);
-  void Reset() { entries_.clear(); }
+  // Empties the list and forgets its key edits.
+  void Reset();
 
-  // Replaces the value of the held key (an empty value changes nothing), or adds the key's
-  // table row with the value. Index of the entry; -1 for a key neither held nor in the table.
+  // Sets the key: the held key's value (an empty value changes nothing), or a new entry of
+  // the key's table row. A repeatable key's value is comma text, whose distinct items become
+  // its data sets. Further entries of the key go. Index of the entry; -1 for a key neither
+  // held nor in the table.
   int32_t StoreValue(std::string_view name, std::string_view value);
-  // Merges the items of the comma list into the held key's value, or stores the list as
-  // comma text. Index of the entry; -1 for a key neither held nor in the table.
-  int32_t MergeValues(std::string_view name, std::string_view list);
+  // Removes every entry of the key; the index the first had, or -1 when none was held.
+  int32_t RemoveKey(std::string_view name);
+  // The keys changed since the load, each once, with their new data sets.
+  const std::vector<IptcKeyEdit>& KeyEdits() const { return edits_; }
 
   // Reads the data sets of APP13 segment bytes into the list, replacing what it held.
   void LoadFromSegment(std::string_view data);
@@ -79,8 +90,11 @@ class TIPTCdata {
   void XmlLines(StringList& out) const;
 
  private:
+  void RecordEdit(const TTagEntry& entry, std::vector<std::string> values);
+
   IptcHost& host_;
   std::vector<TTagEntry> entries_;
+  std::vector<IptcKeyEdit> edits_;
 };
 
 }  // namespace pixmeta

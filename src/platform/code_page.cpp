@@ -155,6 +155,27 @@ char* EncodeOutputUtf8(char* out, std::string_view text, bool lfLineEnds) {
   return out;
 }
 
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t len = Utf8SequenceLength(text, i);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string Windows1252ToUtf8(std::string_view text) {
+  std::string out(kMaxOutputGrowth * text.size(), '\0');
+  char* end = out.data();
+  for (const char c : text) end = EncodeUtf8(end, CodePointOf(static_cast<unsigned char>(c)));
+  out.resize(static_cast<size_t>(end - out.data()));
+  return out;
+}
+
 std::optional<char> Windows1252Byte(char32_t codePoint) {
   if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
     return static_cast<char>(codePoint);

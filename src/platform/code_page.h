@@ -23,6 +23,12 @@ void AppendOutputUtf8(std::string& out, std::string_view text, bool lfLineEnds);
 inline constexpr size_t kMaxOutputGrowth = 3;
 char* EncodeOutputUtf8(char* out, std::string_view text, bool lfLineEnds);
 
+// Whether the whole text is valid UTF-8 (plain ASCII is).
+bool IsUtf8(std::string_view text);
+
+// Every byte taken as its Windows-1252 character, in UTF-8.
+std::string Windows1252ToUtf8(std::string_view text);
+
 // The Windows-1252 byte of a Unicode character; none when the code page has no such
 // character. The five bytes the code page leaves undefined stand for the C1 control of the
 // same number, as in the output conversion.

@@ -220,7 +220,7 @@ bool LooksLikeUtf8(std::string_view text) {
   return false;
 }
 
-std::string Utf8ToAnsiText(std::string_view text) {
+std::string Utf8ToWindows1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -229,7 +229,11 @@ std::string Utf8ToAnsiText(std::string_view text) {
     out += b.value_or('?');
     i += c.length;
   }
-  return std::string(Trim(out));
+  return out;
+}
+
+std::string Utf8ToAnsiText(std::string_view text) {
+  return std::string(Trim(Utf8ToWindows1252(text)));
 }
 
 std::string MetaText(std::string_view text) {

@@ -41,8 +41,10 @@ bool IsNumberText(std::string_view text);
 // sequence whose continuation bytes all lie before the last byte examined.
 bool LooksLikeUtf8(std::string_view text);
 
-// The text read as UTF-8 and written in Windows-1252, trimmed; a character the code page has
-// not, and a byte run that is not UTF-8, become '?'.
+// The text read as UTF-8 and written in Windows-1252; a character the code page has not,
+// and a byte run that is not UTF-8, become '?'.
+std::string Utf8ToWindows1252(std::string_view text);
+// The same, trimmed.
 std::string Utf8ToAnsiText(std::string_view text);
 
 // Utf8ToAnsiText of a text that LooksLikeUtf8, else the text itself.

@@ -336,10 +336,15 @@ void CheckSegments(const std::string& before, const std::string& after, Target t
   if (now.scan != was.scan) problems.push_back("the image data after the start of scan changed");
   const std::vector<bool> wasTargeted = Targeted(was, target);
   const std::vector<bool> nowTargeted = Targeted(now, target);
+  // A multi-picture index holds the first picture's length and the later pictures' offsets,
+  // which follow the edit; exiftool's reading of each of its entries is compared instead.
   const auto others = [](const JpegParts& parts, const std::vector<bool>& targeted) {
     std::vector<std::string> kept;
     for (size_t i = 0; i < parts.segments.size(); ++i) {
-      if (!targeted[i]) kept.push_back(parts.segments[i].second);
+      if (targeted[i]) continue;
+      const std::string& bytes = parts.segments[i].second;
+      const bool index = parts.segments[i].first == 0xE2 && bytes.substr(4, 4) == std::string("MPF\0", 4);
+      kept.push_back(index ? "MPF index of " + std::to_string(bytes.size()) + " bytes" : bytes);
     }
     return kept;
   };
@@ -427,7 +432,8 @@ Listing WithRelativePositions(Listing listing, const std::string& jpeg) {
   const std::map<std::string, std::pair<std::string, std::optional<long long>>> bases = {
       {"[IFD1] ThumbnailOffset", {"EXIF segment", exif}},
       {"[PreviewIFD] PreviewImageStart", {"EXIF segment", exif}},
-      {"[MPImage2] MPImageStart", {"end of the first image", firstImageEnd}}};
+      {"[MPImage2] MPImageStart", {"end of the first image", firstImageEnd}},
+      {"[MPImage1] MPImageLength", {"end of the first image", firstImageEnd}}};
   for (Line& line : listing) {
     const auto base = bases.find(line.key);
     if (base == bases.end() || !base->second.second) continue;

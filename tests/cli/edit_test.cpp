@@ -268,14 +268,22 @@ TEST_F(EditTest, KeywordsAreOneDataSetEachAndAnyLetterCaseFindsTheStoredValue) {
   EXPECT_THAT(Report(removed.after), Contains("Copyright=(c) 2011 Anna Lind"));
 }
 
-TEST_F(EditTest, AnIptcBlockTooLargeForItsSegmentIsRefusedAndNothingIsWritten) {
+TEST_F(EditTest, AnIptcBlockTooLargeForItsSegmentGoesOnInASecondOne) {
   // The caption fills most of a segment; 70 more bytes make the block too large for one.
   IptcBuilder iptc;
   iptc.Add(2, 120, std::string(65460, 'c'));
   const std::string photo = JpegBuilder(64, 48).Exif(CameraExif()).Add(kApp13, iptc.Payload()).Build();
-  const Edited e = Edit(photo, {"-t=+" + std::string(70, 'x'), "-c=Hello"});
-  EXPECT_EQ(e.after, e.before);
-  EXPECT_THAT(box_.ErrorLog(), HasSubstr("#ERROR p.jpg: IPTC data of "));
+  const Edited e = Edit(photo, {"-t=+" + std::string(70, 'x')});
+  EXPECT_EQ(box_.ErrorLog(), "");
+  const JpegParts parts = SplitJpeg(e.after);
+  ASSERT_EQ(SegmentsWith(parts, kApp13).size(), 2u);
+  EXPECT_EQ(KeptSegments(parts), KeptSegments(SplitJpeg(e.before)));
+  EXPECT_THAT(Report(e.after), Contains("ImageCaption=" + std::string(65460, 'c') + std::string(70, 'x')));
+
+  // Past what one data set can hold, the edit is refused and nothing is written.
+  const Edited refused = Edit(e.after, {"-t=+" + std::string(70, 'x'), "-c=Hello"});
+  EXPECT_EQ(refused.after, refused.before);
+  EXPECT_THAT(box_.ErrorLog(), HasSubstr("#ERROR p.jpg: IPTC "));
 }
 
 TEST_F(EditTest, TwoEditsGiveOneWrite) {

@@ -114,7 +114,8 @@ TEST(JpegWriter, NoSegmentIsAddedButTheCommentOrApp13AnEditCreates) {
   // After the leading APP0 segments and the EXIF segment, APP13 before the comment.
   const std::string file = JpegBuilder().App0().Exif(SmallExif()).Add(0xE2, "ICC").Build();
   Opened f(file);
-  ASSERT_TRUE(f.container.SetIptcBytes("iptc"));
+  ASSERT_TRUE(f.container.CreateEmptyIptc());
+  ASSERT_GE(f.container.Iptc()->StoreValue("City", "Paris"), 0);
   ASSERT_TRUE(f.container.SetComment("added"));
   ASSERT_EQ(f.Save(), "");
   const std::vector<uint8_t> markers = f.Markers();

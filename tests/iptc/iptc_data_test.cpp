@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "fixtures/lines.h"
 #include "fixtures/iptc_builder.h"
+#include "iptc/comma_text.h"
 #include "iptc/iptc_table.h"
 
 namespace pixmeta {
@@ -128,18 +130,37 @@ TEST_F(IptcDataTest, ReadsKnownCustomAndSkippedDataSets) {
   EXPECT_EQ(TIPTCdata::SegmentJoinedValue(segment, "SKIP"), "");
 }
 
-TEST_F(IptcDataTest, RepeatedKeywordsAreMergedWhenHeldAndJoinedAsReadFromBytes) {
-  const std::string segment =
-      Load(IptcBuilder().Keywords({"Sea", "sea beach"}).Add(2, 20, "x").Keywords({" ", "Dune"}));
-  EXPECT_EQ(Held(), (std::vector<std::string>{"Keywords=Sea,beach,Dune", "SuppCategory=x"}));
+TEST_F(IptcDataTest, RepeatedKeywordsAreHeldAsReadAndJoinedFromBytes) {
+  const std::string segment = Load(IptcBuilder()
+                                       .Keywords({"New York", "new york", "Sea"})
+                                       .Add(2, 20, "x")
+                                       .Keywords({" ", " Dune ", "Smith, John"}));
+  // Every keyword data set is one item, blanks and duplicates included; blank ones drop.
+  EXPECT_EQ(Held(), (std::vector<std::string>{
+                        "Keywords=New York,new york,Sea,Dune,\"Smith, John\"", "SuppCategory=x"}));
   EXPECT_EQ(iptc_.IndexOfName("keywords"), 0);
-  EXPECT_EQ(iptc_.ValueOf("KEYWORDS", "none"), "Sea,beach,Dune");
   EXPECT_EQ(iptc_.ValueOf("City", "none"), "none");
-  EXPECT_EQ(TIPTCdata::SegmentJoinedValue(segment, "Keywords"), "Sea,sea beach,Dune");
+  EXPECT_TRUE(iptc_.KeyEdits().empty());
+  EXPECT_EQ(TIPTCdata::SegmentJoinedValue(segment, "Keywords"),
+            "New York,new york,Sea,Dune,Smith, John");
   EXPECT_EQ(TIPTCdata::SegmentJoinedValue(segment, "keywords"), "");
   EXPECT_EQ(Lines(PairList(segment)),
-            (std::vector<std::string>{"Keywords=Sea", "Keywords=sea beach", "SuppCategory=x",
-                                      "Keywords= ", "Keywords=Dune"}));
+            (std::vector<std::string>{"Keywords=New York", "Keywords=new york", "Keywords=Sea",
+                                      "SuppCategory=x", "Keywords= ", "Keywords= Dune ",
+                                      "Keywords=Smith, John"}));
+}
+
+TEST_F(IptcDataTest, HeldValueJoinsTheTrimmedValuesOfAKeyWhateverItsLetterCase) {
+  Load(IptcBuilder()
+           .Add(2, 5, " first ")
+           .Keywords({"a,b", "c"})
+           .Add(2, 5, "")
+           .Add(2, 5, "second")
+           .Add(2, 90, "Oslo"));
+  EXPECT_EQ(iptc_.HeldValue("objectname"), "first,second");
+  EXPECT_EQ(iptc_.HeldValue("KEYWORDS"), "\"a,b\",c");
+  EXPECT_EQ(iptc_.HeldValue("City"), "Oslo");
+  EXPECT_EQ(iptc_.HeldValue("State"), "");
 }
 
 TEST_F(IptcDataTest, WhereTheSearchForTheFirstDataSetStarts) {
@@ -255,62 +276,90 @@ TEST_F(IptcDataTest, AppendDeleteAndStoreValue) {
   EXPECT_EQ(Held(), (std::vector<std::string>{"City=Nice", "Custom_218=d"}));
 }
 
-// Merging into the Keywords value held from "held" gives the expected text.
-struct MergeCase {
-  const char* held;
-  const char* added;
-  const char* expected;
-};
+TEST_F(IptcDataTest, EachChangeOfAKeyIsRecordedOnceAsItsNewDataSets) {
+  Load(IptcBuilder().Add(2, 5, "first").Keywords({"a"}).Add(2, 5, "second").Add(8, 10, "S1"));
+  using Edits = std::vector<std::tuple<int, int, std::vector<std::string>>>;
+  const auto edits = [this] {
+    Edits out;
+    for (const IptcKeyEdit& e : iptc_.KeyEdits()) out.emplace_back(e.record, e.number, e.values);
+    return out;
+  };
+  EXPECT_EQ(iptc_.StoreValue("objectname", ""), 0);  // an empty value changes nothing
+  EXPECT_EQ(iptc_.StoreValue("Nonsense", "x"), -1);
+  EXPECT_EQ(edits(), Edits{});
 
-void PrintTo(const MergeCase& c, std::ostream* os) {
-  *os << "held [" << c.held << "] added [" << c.added << "]";
+  EXPECT_EQ(iptc_.StoreValue("ObjectName", "one"), 0);
+  EXPECT_EQ(Held(), (std::vector<std::string>{"ObjectName=one", "Keywords=a", "Subfile=S1"}));
+  EXPECT_EQ(iptc_.StoreValue("subfile", "S2"), 2);
+  EXPECT_EQ(iptc_.StoreValue("OBJECTNAME", "two"), 0);
+  EXPECT_EQ(iptc_.StoreValue("City", "Oslo"), 3);
+  EXPECT_EQ(edits(), (Edits{{2, 5, {"two"}}, {8, 10, {"S2"}}, {2, 90, {"Oslo"}}}));
+
+  EXPECT_EQ(iptc_.RemoveKey("keywords"), 1);
+  EXPECT_EQ(iptc_.RemoveKey("keywords"), -1);
+  EXPECT_EQ(edits().back(), (std::tuple<int, int, std::vector<std::string>>{2, 25, {}}));
+  EXPECT_EQ(Held(), (std::vector<std::string>{"ObjectName=two", "Subfile=S2", "City=Oslo"}));
+
+  Load(IptcBuilder().Add(2, 5, "again"));
+  EXPECT_EQ(edits(), Edits{});
 }
 
-class IptcMergeTest : public ::testing::TestWithParam<MergeCase> {};
+// Storing value as the Keywords of a file that holds held gives the held comma text and
+// the data sets to write.
+struct KeywordCase {
+  std::vector<std::string_view> held;
+  const char* value;
+  const char* expected;
+  std::vector<std::string> dataSets;
+};
 
-TEST_P(IptcMergeTest, MergesCommaText) {
+void PrintTo(const KeywordCase& c, std::ostream* os) { *os << "value [" << c.value << "]"; }
+
+class IptcKeywordTest : public ::testing::TestWithParam<KeywordCase> {};
+
+TEST_P(IptcKeywordTest, StoresCommaTextAsDistinctItems) {
+  const KeywordCase& c = GetParam();
   FakeHost host;
   TIPTCdata iptc(host);
-  const MergeCase& c = GetParam();
-  if (*c.held != '\0') {
-    ASSERT_EQ(iptc.StoreValue("Keywords", c.held), 0);
-  }
-  EXPECT_EQ(iptc.MergeValues("keywords", c.added), 0);
+  IptcBuilder file;
+  for (const std::string_view keyword : c.held) file.Add(2, 25, keyword);
+  iptc.LoadFromSegment(file.SegmentBytes());
+  EXPECT_EQ(iptc.StoreValue("keywords", c.value), 0);
   EXPECT_EQ(iptc.ValueOf("Keywords", "absent"), c.expected);
+  ASSERT_EQ(iptc.KeyEdits().size(), 1u);
+  EXPECT_EQ(iptc.KeyEdits()[0].number, 25);
+  EXPECT_EQ(iptc.KeyEdits()[0].values, c.dataSets);
+  // The held text reads back as the same items.
+  EXPECT_EQ(ParseCommaText(c.expected), c.dataSets);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    IptcCommaText, IptcMergeTest,
-    ::testing::Values(MergeCase{"", "a, b ,c", "a,b,c"},           // spaces around commas
-                      MergeCase{"", "sea beach", "sea,beach"},     // a space splits
-                      MergeCase{"", "a\r\nb\tc", "a,b,c"},         // so do control characters
-                      MergeCase{"", "b,B,a,b", "b,a"},             // duplicates, order kept
-                      MergeCase{"beach", "Sea,Beach", "beach,Sea"},  // case ignored
-                      MergeCase{"\xE9t\xE9", "\xC9T\xC9", "\xE9t\xE9"},  // Windows-1252 letters
-                      MergeCase{"", "\"New York\",Paris", "\"New York\",Paris"},
-                      MergeCase{"", "\"say \"\"hi\"\"\"", "\"say \"\"hi\"\"\""},
-                      MergeCase{"", "\" x \",\"a,b\"", "x,\"a,b\""},  // trimmed, comma kept
-                      MergeCase{"", "\"open", "open"},               // quote never closed
-                      MergeCase{"", ",a,,b,", ",a,b"},               // one empty item kept
-                      MergeCase{"x", "y, ", "x,y,"},                 // a last empty item too
-                      MergeCase{"", "", ""},
-                      MergeCase{"old", "", "old"},
-                      MergeCase{"\"New York\"", "\"new york\",NY", "\"New York\",NY"},
-                      // One plain item into a plain list, as keywords are read one by one.
-                      MergeCase{"one,two", "three", "one,two,three"},
-                      MergeCase{"Sea", "sea", "Sea"},
-                      MergeCase{"a,,b", "B", "a,,b"},
-                      MergeCase{",", "x", ",,x"},
-                      MergeCase{"x,", "y", "x,,y"},
-                      MergeCase{"a b", "c", "a,b,c"}));
+    IptcCommaText, IptcKeywordTest,
+    ::testing::Values(
+        KeywordCase{{}, "a, b ,c", "a,b,c", {"a", "b", "c"}},
+        KeywordCase{{}, "New York,Paris", "New York,Paris", {"New York", "Paris"}},
+        KeywordCase{{}, "a\r\nb\nc\rd", "a,b,c,d", {"a", "b", "c", "d"}},  // line breaks split
+        KeywordCase{{}, "x\ty", "x\ty", {"x\ty"}},                         // a tab does not
+        KeywordCase{{}, "b,B,a,b", "b,a", {"b", "a"}},  // duplicates ignoring case, order kept
+        KeywordCase{{"beach"}, "beach,Sea,BEACH", "beach,Sea", {"beach", "Sea"}},
+        KeywordCase{{"Sea", "sea"}, "Sea,sea", "Sea", {"Sea"}},
+        KeywordCase{{}, "\xE9t\xE9,\xC9T\xC9", "\xE9t\xE9", {"\xE9t\xE9"}},  // Windows-1252
+        KeywordCase{{}, "\"Smith, John\",Sea", "\"Smith, John\",Sea", {"Smith, John", "Sea"}},
+        KeywordCase{{}, "\"say \"\"hi\"\"\"", "say \"hi\"", {"say \"hi\""}},
+        KeywordCase{{}, "\"\"\"q\"\"\",x", "\"\"\"q\"\"\",x", {"\"q\"", "x"}},
+        KeywordCase{{}, "\" x \",\"a\nb\"", "x,\"a\nb\"", {"x", "a\nb"}},
+        KeywordCase{{}, "\"open", "open", {"open"}},  // a quote never closed
+        KeywordCase{{}, ",a,,b,", "a,b", {"a", "b"}},
+        KeywordCase{{"old"}, " , ", "", {}}));
 
-TEST(IptcMerge, UnknownKeysAreRefusedAndOtherKeysMergeToo) {
-  FakeHost host;
-  TIPTCdata iptc(host);
-  EXPECT_EQ(iptc.MergeValues("Custom_25", "a"), -1);
-  ASSERT_EQ(iptc.MergeValues("Category", "x y"), 0);
-  EXPECT_EQ(iptc.ValueOf("Category", ""), "x,y");
-  EXPECT_EQ(iptc.EntryAt(0).tag(), 15);
+TEST(IptcCommaText, AnyItemsReadBackWhole) {
+  const std::vector<std::string> items = {"Smith, John", "\"q\"", "a\r\nb", "say \"hi\"",
+                                          "New York", "x\ty", "\"", "a\"", ","};
+  const std::string text = JoinCommaText(items);
+  EXPECT_EQ(text,
+            "\"Smith, John\",\"\"\"q\"\"\",\"a\r\nb\",say \"hi\",New York,x\ty,\"\"\"\",a\",\",\"");
+  EXPECT_EQ(ParseCommaText(text), items);
+  EXPECT_EQ(DistinctItems({"a", "B", "A", "b", "c"}), (std::vector<std::string>{"a", "B", "c"}));
 }
 
 }  // namespace

@@ -60,6 +60,31 @@ TEST(CodePage, LongPlainRunsAndLineEndsWhereverTheyFall) {
   EXPECT_EQ(out, "xa\rb\r\nc\xC3\xA9");
 }
 
+TEST(CodePage, WholeTextsAreCheckedAsUtf8AndConvertedFromWindows1252) {
+  struct Case {
+    std::string text;
+    bool utf8;
+    std::string fromWindows1252;
+  };
+  const Case cases[] = {
+      {"", true, ""},
+      {"plain\r\n\t", true, "plain\r\n\t"},
+      {"Navy\xE2\x80\x99s", true, "Navy\xC3\xA2\xE2\x82\xAC\xE2\x84\xA2s"},
+      {"Navy\x92s", false, "Navy\xE2\x80\x99s"},
+      {"caf\xC3\xA9 caf\xE9", false, "caf\xC3\x83\xC2\xA9 caf\xC3\xA9"},
+      {"\xC3", false, "\xC3\x83"},                  // a lead byte that ends the text
+      {"\xC0\xAF", false, "\xC3\x80\xC2\xAF"},      // overlong
+      {"\xED\xA0\x80", false, "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // a surrogate
+      {"\xF0\x9F\x98\x80", true, "\xC3\xB0\xC5\xB8\xCB\x9C\xE2\x82\xAC"},
+      {"\x81\xFF", false, "\xC2\x81\xC3\xBF"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsUtf8(c.text), c.utf8) << c.text;
+    EXPECT_EQ(Windows1252ToUtf8(c.text), c.fromWindows1252) << c.text;
+    EXPECT_TRUE(IsUtf8(Windows1252ToUtf8(c.text)));
+  }
+}
+
 TEST(CodePage, CaseFollowsWindows1252) {
   EXPECT_EQ(UpperCase("abc\xE9\xFF\x9A"), "ABC\xC9\x9F\x8A");
   EXPECT_EQ(LowerCase("ABC\xC9\x9F\x8A"), "abc\xE9\xFF\x9A");

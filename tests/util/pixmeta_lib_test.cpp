@@ -88,6 +88,11 @@ TEST(PixmetaLib, Utf8ToAnsiTextConvertsToWindows1252) {
   EXPECT_EQ(Utf8ToAnsiText("\xED\xA0\x80|\xF4\x90\x80\x80|\xC3\xC3\xA9"), "???|????|?\xE9");
 }
 
+TEST(PixmetaLib, Utf8ToWindows1252KeepsBlanksAndControlsAtTheEnds) {
+  EXPECT_EQ(Utf8ToWindows1252("  \xC3\xA9t\xC3\xA9 \r\n\0"s), "  \xE9t\xE9 \r\n\0"s);
+  EXPECT_EQ(Utf8ToWindows1252("Navy\xE2\x80\x99s \xE6\x97\xA5"), "Navy\x92s ?");
+}
+
 // Every byte that the output conversion writes as UTF-8 comes back as itself.
 TEST(PixmetaLib, Utf8ToAnsiTextReversesTheOutputConversion) {
   for (int b = 33; b < 256; ++b) {
