@@ -344,7 +344,7 @@ void CheckSegments(const std::string& before, const std::string& after, Target t
       if (targeted[i]) continue;
       const std::string& bytes = parts.segments[i].second;
       const bool index = parts.segments[i].first == 0xE2 && bytes.substr(4, 4) == std::string("MPF\0", 4);
-      kept.push_back(index ? "MPF index of " + std::to_string(bytes.size()) + " bytes" : bytes);
+      kept.push_back(index ? std::string("MPF index of ").append(std::to_string(bytes.size())) : bytes);
     }
     return kept;
   };
@@ -352,9 +352,10 @@ void CheckSegments(const std::string& before, const std::string& after, Target t
   const std::vector<std::string> nowKept = others(now, nowTargeted);
   if (nowKept != wasKept) {
     std::string text = "segments the edit does not write changed: before";
-    for (const auto& [marker, bytes] : was.segments) text += " " + Hex(marker);
+    // Appended a piece at a time: GCC 12 warns falsely about " " + text here.
+    for (const auto& [marker, bytes] : was.segments) (text += ' ') += Hex(marker);
     text += ", after";
-    for (const auto& [marker, bytes] : now.segments) text += " " + Hex(marker);
+    for (const auto& [marker, bytes] : now.segments) (text += ' ') += Hex(marker);
     for (const std::string& bytes : wasKept) {
       if (std::find(nowKept.begin(), nowKept.end(), bytes) == nowKept.end()) {
         text += "; lost or changed: " + Hex(static_cast<uint8_t>(bytes[1])) + " of " +
@@ -376,7 +377,7 @@ void CheckSegments(const std::string& before, const std::string& after, Target t
   if (wasAt.empty() ? nowAt.size() > 1 : nowAt != wasAt) {
     const auto text = [](const std::vector<size_t>& at) {
       std::string list;
-      for (const size_t i : at) list += " " + std::to_string(i);
+      for (const size_t i : at) (list += ' ') += std::to_string(i);
       return list.empty() ? std::string(" none") : list;
     };
     problems.push_back("the edited segments are not where they were: at" + text(wasAt) +

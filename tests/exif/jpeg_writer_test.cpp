@@ -59,7 +59,7 @@ struct Opened {
 std::string Spliced(std::string bytes, const std::vector<std::pair<std::string, std::string>>& replaced) {
   for (const auto& [was, now] : replaced) {
     const size_t at = bytes.find(was);
-    if (at == std::string::npos) return "(" + was.substr(0, 8) + " not found)";
+    if (at == std::string::npos) return std::string("(not found) ").append(was.substr(0, 8));
     bytes.replace(at, was.size(), now);
   }
   return bytes;
@@ -95,7 +95,7 @@ TEST(JpegWriter, AnEditChangesOnlyItsOwnSegmentAndKeepsEveryOtherByteInPlace) {
     }
     ASSERT_EQ(f.Save(), "");
     std::string exifAfter = exifBefore;
-    exifAfter.replace(exifBefore.find(std::string("\x12\x01\x03\0\x01\0\0\0\x06", 9)) + 8, 1, "\x01");
+    exifAfter[exifBefore.find(std::string("\x12\x01\x03\0\x01\0\0\0\x06", 9)) + 8] = '\x01';
     std::vector<std::pair<std::string, std::string>> expected{{exifBefore, exifAfter}};
     if (hadComment) expected.emplace_back(Segment(0xFE, "c"), Segment(0xFE, "new comment"));
     EXPECT_EQ(ReadBytes(f.path), Spliced(c.file, expected));
