@@ -46,15 +46,6 @@ int64_t HeaderSplices::GrowthAfter(uint64_t offset) const {
   return growth;
 }
 
-uint64_t HeaderSplices::NewOffset(uint64_t offset) const {
-  int64_t growth = 0;
-  for (const Splice& s : splices_) {
-    if (s.offset > offset || (s.offset == offset && s.removed != 0)) break;
-    growth += static_cast<int64_t>(s.bytes.size()) - static_cast<int64_t>(s.removed);
-  }
-  return static_cast<uint64_t>(static_cast<int64_t>(offset) + growth);
-}
-
 std::string HeaderSplices::Apply(std::string_view header) const {
   std::string out;
   int64_t growth = 0;

@@ -32,8 +32,6 @@ class HeaderSplices {
   const std::vector<Splice>& Splices() const { return splices_; }
   // How many bytes the splices after offset add (negative when they remove more).
   int64_t GrowthAfter(uint64_t offset) const;
-  // Where the old byte at offset stands in the new header, when no splice replaces it.
-  uint64_t NewOffset(uint64_t offset) const;
 
   // The new header; none of the splices may reach past the end of header.
   std::string Apply(std::string_view header) const;
